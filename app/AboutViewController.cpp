@@ -1,0 +1,8 @@
+#include "AboutViewController.h"
+
+#include "Output.h"
+
+void AboutViewController::viewDidLoad()
+{
+    printLine(std::string_view("loaded"));
+}

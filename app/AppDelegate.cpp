@@ -1,0 +1,575 @@
+#include "AppDelegate.h"
+
+#include "Helpers.h"
+#include "Output.h"
+#include "TavrelExtensions.h"
+#include "TavrelUtils.h"
+#include "osxLaunchAtStartup.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimeZone>
+#include <algorithm>
+#include <charconv>
+
+using platform::services;
+
+namespace {
+
+const QString kAppSettings = QStringLiteral("appSettings");
+const QString kMpgUrl = QStringLiteral("mpg_url");
+const QString kMpgDownload = QStringLiteral("mpg_download");
+const QString kMxfUrl = QStringLiteral("mxf_url");
+const QString kMxfDownload = QStringLiteral("mxf_download");
+const QString kUsername = QStringLiteral("username");
+const QString kPassword = QStringLiteral("password");
+const QString kMinutesAfterHour = QStringLiteral("minutes_after_hour");
+const QString kDownloadFilePath = QStringLiteral("downloadfilepath");
+const QString kStartAtStartup = QStringLiteral("start_at_startup");
+const QString kAutomaticDownload = QStringLiteral("automatic_download");
+
+const QString kNewsServer = QStringLiteral("https://news.zandor.example");
+
+constexpr std::chrono::hours kOneHour{1};
+// Past this many minutes the due time is no date anybody can wait for.
+constexpr qint64 kFarthestMinutes = 1'000'000'000;
+constexpr int kTrayRetryMs = 5000;
+constexpr int kTrayRetries = 6;
+
+bool isNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A decimal whole number: an optional sign and digits, nothing else, within
+// the range of a signed 64-bit integer.
+std::optional<qint64> parseWholeNumber(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    const char *begin = bytes.constData();
+    const char *end = begin + bytes.size();
+    if (begin != end && *begin == '+')
+        ++begin; // from_chars takes '-' but not '+'
+    const char *digits = begin != end && *begin == '-' ? begin + 1 : begin;
+    if (digits == end || !std::all_of(digits, end, [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    qint64 value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+// hour:minute of a day, with minutes past the hour carried into the next
+// hours and days as a wall clock would (minute 75 is a quarter past the
+// next hour, minute -5 five to this one).
+std::optional<QDateTime> wallClock(const QDate &day, qint64 hour, qint64 minutes)
+{
+    if (minutes > kFarthestMinutes || minutes < -kFarthestMinutes)
+        return std::nullopt;
+    const qint64 total = hour * 60 + minutes;
+    qint64 days = total / 1440;
+    qint64 rest = total % 1440;
+    if (rest < 0) {
+        rest += 1440;
+        --days;
+    }
+    const QDate date = day.addDays(days);
+    if (!date.isValid())
+        return std::nullopt;
+    return QDateTime(date, QTime(int(rest / 60), int(rest % 60)));
+}
+
+QString utcText(const QDateTime &date)
+{
+    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+}
+
+} // namespace
+
+AppDelegate::AppDelegate()
+    : aboutUrl(QStringLiteral("https://tavrel.example/")), aboutCompany(QStringLiteral("Tavrel Software")),
+      aboutAuthor(QString()), appSettings(builtInDefaults()), statusItem(*services().statusItem)
+{
+    trayRetry_.setInterval(kTrayRetryMs);
+    connect(&trayRetry_, &QTimer::timeout, this, &AppDelegate::watchForTray);
+}
+
+AppDelegate::~AppDelegate() = default;
+
+QVariantMap AppDelegate::builtInDefaults()
+{
+    return {
+        {kMpgUrl, kNewsServer + QStringLiteral("/zandor/zandor.mpeg")},
+        {kMpgDownload, true},
+        {kMxfUrl, kNewsServer + QStringLiteral("/zandor/zandor.mxf")},
+        {kMxfDownload, false},
+        {kUsername, QString()},
+        {kPassword, QString()},
+        {kMinutesAfterHour, QStringLiteral("5")},
+        {kDownloadFilePath, QString()},
+        {kStartAtStartup, true},
+        {kAutomaticDownload, true},
+    };
+}
+
+bool AppDelegate::switchSetting(const QString &key) const
+{
+    const QVariant value = appSettings.value(key);
+    if (!isNumber(value))
+        return builtInDefaults().value(key).toBool();
+    return value.toDouble() != 0.0;
+}
+
+int AppDelegate::checkBoxSetting(const QString &key) const
+{
+    const QVariant value = appSettings.value(key);
+    if (!isNumber(value))
+        return builtInDefaults().value(key).toBool() ? 1 : 0;
+    return value.typeId() == QMetaType::Bool ? int(value.toBool()) : int(value.toLongLong());
+}
+
+QString AppDelegate::textSetting(const QString &key) const
+{
+    const QVariant value = appSettings.value(key);
+    if (value.typeId() != QMetaType::QString)
+        return builtInDefaults().value(key).toString();
+    return value.toString();
+}
+
+// ---- Start-up, settings and menu -------------------------------------------
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    auto &s = services();
+    // Notifications are always presented (userNotificationCenterShouldPresentNotification).
+    s.sleepWatcher->subscribe(platform::kWillSleepNotification, [this](const QString &name) { sleepListener(name); });
+    s.sleepWatcher->subscribe(platform::kDidWakeNotification, [this](const QString &name) { sleepListener(name); });
+
+    if (lblUrlAbout) {
+        QPalette palette = lblUrlAbout->palette();
+        palette.setColor(QPalette::WindowText, Qt::blue);
+        lblUrlAbout->setPalette(palette);
+    }
+    if (lblAuthor)
+        lblAuthor->setText(aboutAuthor);
+    if (lblUrlAbout) {
+        lblUrlAbout->setText(aboutCompany);
+        lblUrlAbout->installEventFilter(this); // the click recogniser: primary button only
+    }
+
+    s.application->setIcon(platform::namedImage(QStringLiteral("AppIcon")));
+    statusItem.setImage(platform::namedImage(QStringLiteral("statusIcon")));
+
+    settingsPlist =
+        std::make_unique<TavrelPlist>(QStringLiteral("appSettings"), platform::DirectoryKind::ApplicationSupport);
+    readFromPlist();
+
+    statusItem.setMenu(statusMenu);
+    statusItem.setClickAction([this] { statusItemClicked(); });
+    startTimer();
+
+    if (!statusItem.isShownInTray())
+        trayRetry_.start();
+}
+
+// A panel may come up after us at login, and some desktops have no tray at
+// all: wait a little, then make sure the user can still reach the app.
+void AppDelegate::watchForTray()
+{
+    if (statusItem.isShownInTray()) {
+        trayRetry_.stop();
+        return;
+    }
+    if (++trayRetries_ < kTrayRetries)
+        return;
+    trayRetry_.stop();
+    showNotification(QStringLiteral("ZandorUpdate is running"),
+                     QStringLiteral("No system tray was found. The hourly update still runs; the settings are "
+                                    "in the window shown now."));
+    startSettingsWindow();
+}
+
+void AppDelegate::applicationWillTerminate() {}
+
+void AppDelegate::readFromPlist()
+{
+    const QVariant stored = settingsPlist ? settingsPlist->getMutItems().value(kAppSettings) : QVariant();
+    if (stored.typeId() != QMetaType::QVariantMap) {
+        ShowInfoMessageModal(QStringLiteral("Error"), QStringLiteral("Error Reading Application Settings File"), false);
+        return;
+    }
+    const QVariantMap values = stored.toMap();
+    auto take = [&](const QString &key) {
+        if (values.contains(key))
+            appSettings.insert(key, values.value(key));
+        else
+            appSettings.remove(key);
+    };
+    for (const QString &key :
+         {kMpgUrl, kMpgDownload, kMxfUrl, kMxfDownload, kUsername, kPassword, kMinutesAfterHour, kDownloadFilePath})
+        take(key);
+    if (appSettings.value(kDownloadFilePath).typeId() == QMetaType::QString &&
+        appSettings.value(kDownloadFilePath).toString().isEmpty())
+        appSettings.insert(kDownloadFilePath,
+                           services().folders->firstFolder(platform::DirectoryKind::Documents).value_or(QString()));
+    take(kStartAtStartup);
+    take(kAutomaticDownload);
+    assignFields();
+}
+
+void AppDelegate::writeToPlist()
+{
+    auto text = [&](const QString &key, QLineEdit *field) {
+        if (field)
+            appSettings.insert(key, field->text());
+    };
+    auto state = [&](const QString &key, QCheckBox *box) {
+        if (box)
+            appSettings.insert(key, qint64(box->isChecked() ? 1 : 0));
+    };
+    text(kUsername, setUserName);
+    text(kPassword, setPasssword);
+    state(kMpgDownload, setDownloadFormatMPEG);
+    state(kMxfDownload, setDownloadFormatMXF);
+    text(kMinutesAfterHour, setMinutesAfterHour);
+    text(kDownloadFilePath, setLabelFolder);
+    state(kStartAtStartup, setStartAtSystemStartUp);
+    state(kAutomaticDownload, setAutomaticDownload);
+    if (settingsPlist)
+        settingsPlist->addDictionary(kAppSettings, appSettings);
+    readFromPlist();
+}
+
+void AppDelegate::mnuUpdateNow()
+{
+    downloadFromRemote(true);
+}
+
+void AppDelegate::quitClicked()
+{
+    services().application->terminate();
+}
+
+void AppDelegate::statusItemClicked() {}
+
+// ---- The hourly scheduler ---------------------------------------------------
+
+void AppDelegate::startTimer()
+{
+    const bool automatic = switchSetting(kAutomaticDownload);
+    if (timer)
+        timer->invalidate();
+    if (!automatic) {
+        showNotification(QStringLiteral("Download not Executed"), QStringLiteral("AutoDownload is turned Off"));
+        return;
+    }
+    if (!appSettings.contains(kMinutesAfterHour)) {
+        showNotification(QStringLiteral("Download not Executed"),
+                         QStringLiteral("No \"minutes after the hour\" is set"));
+        return;
+    }
+    const QString minutesText = textSetting(kMinutesAfterHour);
+    const std::optional<qint64> minutes = parseWholeNumber(minutesText);
+    if (!minutes) {
+        showNotification(QStringLiteral("Download not Executed"),
+                         QStringLiteral("\"Minutes after the hour\" is not a whole number: \"%1\"").arg(minutesText));
+        return;
+    }
+
+    const QDateTime started = services().clock->now().toLocalTime();
+    const QDate day = started.date();
+    const qint64 h = started.time().hour();
+    const auto startOfHour = wallClock(day, h, 0);
+    const auto dueThisHour = wallClock(day, h, *minutes);
+    const auto dueNextHour = wallClock(day, h + 1, *minutes);
+    if (!startOfHour || !dueThisHour || !dueNextHour) {
+        showNotification(QStringLiteral("Download not Executed"),
+                         QStringLiteral("\"Minutes after the hour\" is out of range: \"%1\"").arg(minutesText));
+        return;
+    }
+
+    const QDateTime now = services().clock->now();
+    QDateTime due;
+    if (TavrelExtensions::isBetween(now, *startOfHour, *dueThisHour)) {
+        due = *dueThisHour;
+        printLine(QStringLiteral("duedate this hour=") + utcText(due));
+    } else {
+        due = *dueNextHour;
+        printLine(QStringLiteral("duedate next hour=") + utcText(due));
+    }
+    timer = services().timers->scheduleRepeating(due, kOneHour,
+                                                 {[this] { fireDownload(); },
+                                                  // the clock was set: re-arm from it, as at wake
+                                                  [this] { startTimer(); }});
+}
+
+void AppDelegate::stopTimer()
+{
+    if (timer)
+        timer->invalidate();
+}
+
+void AppDelegate::fireDownload()
+{
+    downloadFromRemote(false);
+}
+
+void AppDelegate::sleepListener(const QString &notificationName)
+{
+    if (notificationName == platform::kWillSleepNotification)
+        stopTimer();
+    else if (notificationName == platform::kDidWakeNotification)
+        startTimer();
+    else
+        printLine(std::string_view("Some other event other than the first two"));
+}
+
+// ---- Downloads -------------------------------------------------------------
+
+void AppDelegate::downloadFromRemote(bool interactive)
+{
+    const QString mpgUrl = textSetting(kMpgUrl);
+    const bool mpg = switchSetting(kMpgDownload);
+    const QString mxfUrl = textSetting(kMxfUrl);
+    const bool mxf = switchSetting(kMxfDownload);
+    const bool automatic = switchSetting(kAutomaticDownload);
+    const QString folder = textSetting(kDownloadFilePath);
+    const bool folderExists = TavrelUtils::DirectoryExists(QUrl::fromLocalFile(folder));
+
+    const QString notExecuted = QStringLiteral("Update not Executed");
+    auto refuse = [&](const QString &reason) {
+        if (interactive)
+            ShowInfoMessageModal(reason, notExecuted, true);
+        else
+            showNotification(notExecuted, reason);
+    };
+    if (!mpg && !mxf)
+        return refuse(QStringLiteral("Select at least one FileType"));
+    if (!interactive && !automatic)
+        return refuse(QStringLiteral("AutoDownload is turned Off"));
+    if (!folderExists)
+        return refuse(QStringLiteral("Invalid download directory specified"));
+
+    downloadCounter = 0;
+    if (mpg)
+        getNewsUpdate(mpgUrl, interactive);
+    if (mxf)
+        getNewsUpdate(mxfUrl, interactive);
+}
+
+void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
+{
+    // Shared by this request's destination step (worker thread) and its
+    // completion (main thread), which runs only after the first has returned.
+    auto target = std::make_shared<QString>(textSetting(kDownloadFilePath));
+    const QString folder = *target;
+
+    QIcon wait = platform::namedImage(QStringLiteral("statusWait"));
+    if (!wait.isNull())
+        wait.setIsMask(false); // its own colours, not the panel's tint
+    statusItem.setImage(wait);
+
+    // Without a name from the server, name the file after its form.
+    const QString fallbackName = url == textSetting(kMxfUrl) && url != textSetting(kMpgUrl)
+                                     ? QStringLiteral("zandor.mxf")
+                                     : QStringLiteral("zandor.mpeg");
+    platform::HttpRequest request;
+    request.url = url;
+    request.user = textSetting(kUsername);
+    request.password = textSetting(kPassword);
+    request.temporaryDirectory = folder;
+    request.temporaryPrefix = QLatin1Char('.') + fallbackName;
+    request.caFile = certificateAuthorityFile;
+
+    services().http->download(
+        request,
+        [target, folder, fallbackName](const platform::HttpResponse &response) {
+            const QString name = response.suggestedFilename.isEmpty() ? fallbackName : response.suggestedFilename;
+            *target = QDir(folder).filePath(name);
+            return *target;
+        },
+        [](std::int64_t, std::int64_t received, std::int64_t expected) {
+            printLine(QStringLiteral("%1 of %2").arg(received).arg(expected));
+        },
+        [this, interactive, target](const platform::HttpResult &result) {
+            ++downloadCounter;
+            CheckAllDone();
+            reportOutcome(result, interactive, *target);
+        });
+}
+
+void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive, const QString &target)
+{
+    auto tell = [&](const QString &title, const QString &text, bool sound) {
+        if (interactive)
+            ShowInfoMessageModal(title, text, sound);
+        else
+            showNotification(title, text);
+    };
+    if (!result.response)
+        return tell(QStringLiteral("Error Connecting"), QStringLiteral("Check your Internet Connection"), true);
+
+    const long status = result.response->statusCode;
+    if (status == 200 && !result.error)
+        return tell(QStringLiteral("File Succesfully Received"), target, false);
+    if (status == 200) {
+        printLine(*result.error);
+        return ShowInfoMessageModal(QStringLiteral("Error"), *result.error, true);
+    }
+    if (status == 401) {
+        const QString text = interactive ? QStringLiteral("Check your username / password")
+                                         : QStringLiteral("Check your username / password)");
+        return tell(QStringLiteral("Error Connecting: Unauthorized"), text, true);
+    }
+    ShowInfoMessageModal(QStringLiteral("Error Connecting: %1").arg(status), QStringLiteral("Error: %1").arg(status),
+                         true);
+}
+
+void AppDelegate::CheckAllDone()
+{
+    if (downloadCounter >= nrOfDownloads)
+        statusItem.setImage(platform::namedImage(QStringLiteral("statusIcon")));
+}
+
+QMap<QString, QString> AppDelegate::makeAuthHeader() const
+{
+    const QString credentials = textSetting(kUsername) + QLatin1Char(':') + textSetting(kPassword);
+    return {{QStringLiteral("Authorization"),
+             QStringLiteral("Basic ") + QString::fromLatin1(credentials.toUtf8().toBase64())}};
+}
+
+// ---- Notifications ---------------------------------------------------------
+
+void AppDelegate::showNotification(const QString &title, const QString &body)
+{
+    services().notifier->post(title, body);
+}
+
+// ---- Settings window -------------------------------------------------------
+
+namespace {
+
+void bringToFront(QWidget *window)
+{
+    if (!window)
+        return;
+    if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->setWindowOpacity(1.0);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    services().application->activateIgnoringOtherApps();
+}
+
+} // namespace
+
+void AppDelegate::startSettingsWindow()
+{
+    bringToFront(settingsWindow);
+}
+
+void AppDelegate::btnCloseSettings()
+{
+    writeToPlist();
+    readFromPlist();
+    startTimer();
+    if (settingsWindow)
+        settingsWindow->hide();
+}
+
+void AppDelegate::selectLocalFolder()
+{
+    if (const auto url = TavrelExtensions::selectDir(); url && setLabelFolder)
+        setLabelFolder->setText(url->toLocalFile());
+}
+
+void AppDelegate::assignFields()
+{
+    auto text = [&](QLineEdit *field, const QString &key) {
+        if (field)
+            field->setText(textSetting(key));
+    };
+    auto state = [&](QCheckBox *box, const QString &key) {
+        if (box)
+            box->setChecked(checkBoxSetting(key) == 1);
+    };
+    text(setUserName, kUsername);
+    text(setPasssword, kPassword);
+    state(setDownloadFormatMPEG, kMpgDownload);
+    state(setDownloadFormatMXF, kMxfDownload);
+    text(setMinutesAfterHour, kMinutesAfterHour);
+    text(setLabelFolder, kDownloadFilePath);
+    state(setStartAtSystemStartUp, kStartAtStartup);
+    state(setAutomaticDownload, kAutomaticDownload);
+
+    const bool mpeg = setDownloadFormatMPEG && setDownloadFormatMPEG->isChecked();
+    nrOfDownloads = mpeg && setDownloadFormatMXF && setDownloadFormatMXF->isChecked() ? 2 : 1;
+    handleAutoStart();
+}
+
+void AppDelegate::handleAutoStart()
+{
+    const bool wanted = setStartAtSystemStartUp && setStartAtSystemStartUp->isChecked();
+    if (wanted && !applicationIsInStartUpItems())
+        toggleLaunchAtStartup();
+    else if (!wanted && applicationIsInStartUpItems())
+        toggleLaunchAtStartup();
+}
+
+// ---- About window ----------------------------------------------------------
+
+void AppDelegate::startAboutWindow()
+{
+    bringToFront(aboutWindow);
+}
+
+void AppDelegate::openUrl()
+{
+    const QUrl url(aboutUrl, QUrl::StrictMode);
+    if (url.isValid() && !url.isRelative())
+        services().urlOpener->open(url);
+}
+
+void AppDelegate::lblUrlAboutOpen()
+{
+    openUrl();
+}
+
+AttributedString AppDelegate::link_string(const QString &text, const QUrl &url)
+{
+    AttributedString link{text, {}};
+    const qsizetype length = text.size();
+    link.attributes.push_back({QStringLiteral("link"), url.toString(QUrl::FullyEncoded), 0, length});
+    link.attributes.push_back({QStringLiteral("foregroundColor"), QColor(Qt::blue), 0, length});
+    link.attributes.push_back({QStringLiteral("underlineStyle"), 1, 0, length});
+    return link;
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lblUrlAbout && event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && lblUrlAbout->rect().contains(mouse->position().toPoint())) {
+            openUrl();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "Services.h"
+#include "TavrelPlist.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVariantMap>
+#include <memory>
+
+// A text with attributes over ranges of it.
+struct AttributedString {
+    struct Attribute {
+        QString name;
+        QVariant value;
+        qsizetype location = 0;
+        qsizetype length = 0;
+    };
+    QString text;
+    std::vector<Attribute> attributes;
+};
+
+// The application's one controller: settings, status item, hourly timer,
+// downloads, and every action the user can take.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    const QString aboutUrl;
+    const QString aboutCompany;
+    const QString aboutAuthor;
+
+    std::unique_ptr<TavrelPlist> settingsPlist;
+    std::shared_ptr<platform::RepeatingTimer> timer;
+    qint64 nrOfDownloads = 1;
+    qint64 downloadCounter = 0;
+    QVariantMap appSettings;
+
+    // Outlets, filled by the interface.
+    QPointer<QWidget> settingsWindow;
+    QPointer<QWidget> aboutWindow;
+    QPointer<QLineEdit> setUserName;
+    QPointer<QLineEdit> setPasssword;
+    QPointer<QCheckBox> setDownloadFormatMPEG;
+    QPointer<QCheckBox> setDownloadFormatMXF;
+    QPointer<QLineEdit> setMinutesAfterHour;
+    QPointer<QCheckBox> setAutomaticDownload;
+    QPointer<QCheckBox> setStartAtSystemStartUp;
+    QPointer<QLineEdit> setLabelFolder;
+    QPointer<QPushButton> btnSettingsOk;
+    QPointer<QMenu> statusMenu;
+    QPointer<QLabel> lblUrlAbout;
+    QPointer<QLabel> lblAuthor;
+    QPointer<QWidget> aboutView;
+    QPointer<QMenu> mainMenuDelegate;
+
+    platform::StatusItem &statusItem;
+
+    static QVariantMap builtInDefaults();
+
+    // Start-up, settings and menu.
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void readFromPlist();
+    void writeToPlist();
+    void mnuUpdateNow();
+    void quitClicked();
+    void statusItemClicked();
+
+    // The hourly scheduler.
+    void startTimer();
+    void stopTimer();
+    void fireDownload();
+    void sleepListener(const QString &notificationName);
+
+    // Downloads.
+    void downloadFromRemote(bool interactive);
+    void getNewsUpdate(const QString &url, bool interactive);
+    void CheckAllDone();
+    QMap<QString, QString> makeAuthHeader() const;
+
+    // Notifications.
+    void showNotification(const QString &title, const QString &body);
+    bool userNotificationCenterShouldPresentNotification() const { return true; }
+
+    // Settings window.
+    void startSettingsWindow();
+    void btnCloseSettings();
+    void selectLocalFolder();
+    void assignFields();
+    void handleAutoStart();
+
+    // About window.
+    void startAboutWindow();
+    void openUrl();
+    void lblUrlAboutOpen();
+    static AttributedString link_string(const QString &text, const QUrl &url);
+
+    // An extra certificate authority for the news server; empty means the
+    // system's store only.
+    QString certificateAuthorityFile;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void reportOutcome(const platform::HttpResult &result, bool interactive, const QString &target);
+    void watchForTray();
+
+    // Readers of the record: a missing key, or a value of another kind, reads
+    // as the key's built-in default.
+    bool switchSetting(const QString &key) const;
+    int checkBoxSetting(const QString &key) const;
+    QString textSetting(const QString &key) const;
+
+    QTimer trayRetry_;
+    int trayRetries_ = 0;
+};

@@ -1,0 +1,42 @@
+#include "AppDelegate.h"
+#include "MainInterface.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QTimer>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZandorUpdate"));
+    QApplication::setDesktopFileName(QStringLiteral("zandorupdate"));
+    // A tray app: closing its windows does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    platform::DesktopFolders folders;
+    platform::TrayStatusItem statusItem;
+    platform::QtAlerts alerts;
+    platform::CanberraAlertSound alertSound;
+    // The themed icon once installed; the file itself when run from the build tree.
+    const auto iconFile = folders.resourcePath(QStringLiteral("zandorupdate"), QStringLiteral("svg"));
+    const QString icon = iconFile ? QUrl::fromLocalFile(*iconFile).toString() : QStringLiteral("zandorupdate");
+    platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &statusItem, icon);
+    platform::SyslogSystemLog systemLog;
+    platform::CurlHttpClient http;
+    platform::SystemClock clock;
+    platform::WallClockTimers timers;
+    platform::LogindSleepWatcher sleepWatcher(QDBusConnection::systemBus());
+    platform::AutostartLoginItems loginItems;
+    platform::DesktopUrlOpener urlOpener;
+    platform::QtFileChooser fileChooser;
+    platform::QtApplication app;
+    platform::ServicesScope services({&folders, &statusItem, &alerts, &alertSound, &notifier, &systemLog, &http, &clock,
+                                      &timers, &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &app});
+
+    AppDelegate delegate;
+    MainInterface interface(delegate);
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    const int status = QApplication::exec();
+    delegate.applicationWillTerminate();
+    return status;
+}

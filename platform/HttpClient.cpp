@@ -1,0 +1,411 @@
+#include "HttpClient.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QMetaObject>
+#include <QUrl>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <list>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr std::int64_t kProgressStep = 1 << 20; // one line per MiB is plenty
+
+mode_t currentUmask()
+{
+    // Read without changing it; umask(2) would race with other threads.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    }
+    return 022;
+}
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// RFC 5987 ext-value: charset'language'percent-encoded.
+QString decodeExtValue(const QByteArray &value)
+{
+    const int first = value.indexOf('\'');
+    const int second = first < 0 ? -1 : value.indexOf('\'', first + 1);
+    if (second < 0)
+        return {};
+    const QByteArray charset = value.left(first).toLower();
+    const QByteArray decoded = QByteArray::fromPercentEncoding(value.mid(second + 1));
+    if (charset == "utf-8")
+        return QString::fromUtf8(decoded);
+    if (charset == "iso-8859-1")
+        return QString::fromLatin1(decoded);
+    return {};
+}
+
+// Splits the parameters of a Content-Disposition value, honouring quotes.
+std::vector<std::pair<QByteArray, QByteArray>> dispositionParameters(const QByteArray &header)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> params;
+    qsizetype i = header.indexOf(';');
+    if (i < 0)
+        return params;
+    const qsizetype n = header.size();
+    while (i < n) {
+        ++i; // past ';'
+        while (i < n && (header[i] == ' ' || header[i] == '\t'))
+            ++i;
+        qsizetype eq = i;
+        while (eq < n && header[eq] != '=' && header[eq] != ';')
+            ++eq;
+        const QByteArray name = header.mid(i, eq - i).trimmed().toLower();
+        if (eq >= n || header[eq] == ';') {
+            i = eq;
+            continue;
+        }
+        qsizetype j = eq + 1;
+        while (j < n && (header[j] == ' ' || header[j] == '\t'))
+            ++j;
+        QByteArray value;
+        if (j < n && header[j] == '"') {
+            ++j;
+            while (j < n && header[j] != '"') {
+                if (header[j] == '\\' && j + 1 < n)
+                    ++j;
+                value += header[j++];
+            }
+            while (j < n && header[j] != ';')
+                ++j;
+        } else {
+            const qsizetype end = header.indexOf(';', j);
+            value = header.mid(j, (end < 0 ? n : end) - j).trimmed();
+            j = end < 0 ? n : end;
+        }
+        params.emplace_back(name, value);
+        i = j;
+    }
+    return params;
+}
+
+QString lastComponent(const QString &name)
+{
+    return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+bool isSafeFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (name.startsWith(QLatin1Char('.')) || name.toUtf8().size() > 255)
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+QString suggestedFilename(const QByteArray &contentDisposition, const QString &url)
+{
+    QString plain, extended;
+    for (const auto &[name, value] : dispositionParameters(contentDisposition)) {
+        if (name == "filename*" && extended.isEmpty())
+            extended = lastComponent(decodeExtValue(value));
+        else if (name == "filename" && plain.isEmpty())
+            plain = lastComponent(QString::fromUtf8(value));
+    }
+    for (const QString &candidate : {extended, plain, QUrl(url).fileName()})
+        if (isSafeFileName(candidate))
+            return candidate;
+    return {};
+}
+
+struct Transfer {
+    HttpRequest request;
+    HttpClient::Destination destination;
+    HttpClient::Progress progress;
+    HttpClient::Completion completion;
+    CURL *easy = nullptr;
+    curl_slist *noExpect = nullptr;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    QByteArray contentDisposition;
+    QByteArray url;
+    QByteArray user, password, caFile;
+    QString tempPath;
+    int fd = -1;
+    int writeErrno = 0;
+    bool discarding = false; // a body we will not keep (status other than 200)
+    std::int64_t received = 0;
+    std::int64_t reported = -1;
+};
+
+struct CurlHttpClient::Worker {
+    CURLM *multi = nullptr;
+    std::thread thread;
+    std::mutex mutex;
+    std::list<std::unique_ptr<Transfer>> incoming; // guarded by mutex
+    std::list<std::unique_ptr<Transfer>> running;  // worker thread only
+    std::atomic<bool> stopping{false};
+    QObject *mainThreadReceiver = nullptr;
+    mode_t umask = 022;
+
+    void run();
+    void start(std::unique_ptr<Transfer> transfer);
+    void finish(Transfer &transfer, CURLcode code);
+};
+
+namespace {
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const QByteArray line(data, qsizetype(size * count));
+    if (line.startsWith("HTTP/"))
+        t.contentDisposition.clear(); // a new response (after a redirect or a challenge)
+    else if (line.left(20).toLower().startsWith("content-disposition:"))
+        t.contentDisposition = line.mid(20).trimmed();
+    return size * count;
+}
+
+void reportProgress(Transfer &t, std::int64_t chunk)
+{
+    if (!t.progress || t.received == t.reported)
+        return;
+    curl_off_t expected = -1;
+    curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    t.reported = t.received;
+    t.progress(chunk, t.received, std::int64_t(expected));
+}
+
+int createTemporary(Transfer &t)
+{
+    QByteArray pattern =
+        (t.request.temporaryDirectory + QLatin1Char('/') + t.request.temporaryPrefix + QStringLiteral(".part-XXXXXX"))
+            .toLocal8Bit();
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0)
+        t.tempPath = QString::fromLocal8Bit(pattern);
+    return fd;
+}
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (t.fd < 0 && !t.discarding) {
+        long status = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status != 200) {
+            t.discarding = true;
+        } else {
+            t.fd = createTemporary(t);
+            if (t.fd < 0) {
+                t.writeErrno = errno;
+                return 0; // makes curl stop with a write error
+            }
+        }
+    }
+    if (t.fd >= 0) {
+        size_t done = 0;
+        while (done < bytes) {
+            const ssize_t n = ::write(t.fd, data + done, bytes - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                t.writeErrno = n < 0 ? errno : ENOSPC;
+                return 0;
+            }
+            done += size_t(n);
+        }
+    }
+    t.received += std::int64_t(bytes);
+    if (t.received - t.reported >= kProgressStep || t.reported < 0)
+        reportProgress(t, std::int64_t(bytes));
+    return bytes;
+}
+
+} // namespace
+
+void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
+{
+    Transfer &t = *transfer;
+    t.easy = curl_easy_init();
+    t.url = t.request.url.toUtf8();
+    t.user = t.request.user.toUtf8();
+    t.password = t.request.password.toUtf8();
+    t.caFile = t.request.caFile.toLocal8Bit();
+    const bool https = t.request.url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+
+    CURL *e = t.easy;
+    curl_easy_setopt(e, CURLOPT_URL, t.url.constData());
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_POST, 1L);
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, "");
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE, 0L);
+    t.noExpect = curl_slist_append(nullptr, "Expect:");
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.noExpect);
+    // Basic credentials up front; a refusal comes back as the server's 401.
+    curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+    curl_easy_setopt(e, CURLOPT_USERNAME, t.user.constData());
+    curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.constData());
+    // Follow redirects, but never from https down to http; curl already
+    // keeps the credentials to the first host (no CURLOPT_UNRESTRICTED_AUTH).
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, https ? "https" : "http,https");
+    if (!t.caFile.isEmpty())
+        curl_easy_setopt(e, CURLOPT_CAINFO, t.caFile.constData());
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(t.request.idleTimeout.count()));
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_multi_add_handle(multi, e);
+    running.push_back(std::move(transfer));
+}
+
+void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
+{
+    HttpResult result;
+    long status = 0;
+    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status > 0) {
+        HttpResponse response;
+        response.statusCode = status;
+        response.suggestedFilename = suggestedFilename(t.contentDisposition, t.request.url);
+        result.response = response;
+    }
+    if (code != CURLE_OK) {
+        result.error = t.writeErrno ? errnoText(t.writeErrno)
+                                    : QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code));
+    }
+    reportProgress(t, 0);
+
+    if (status == 200 && !result.error) {
+        if (t.fd < 0) { // an empty body never reached onBody
+            t.fd = createTemporary(t);
+            if (t.fd < 0)
+                result.error = errnoText(errno);
+        }
+        if (t.fd >= 0) {
+            fchmod(t.fd, 0666 & ~umask);
+            if (::fsync(t.fd) != 0)
+                result.error = errnoText(errno);
+            ::close(t.fd);
+            t.fd = -1;
+        }
+        if (!result.error) {
+            const QString target = t.destination ? t.destination(*result.response) : QString();
+            if (target.isEmpty())
+                result.error = QStringLiteral("No file name for the download");
+            else if (::rename(t.tempPath.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0)
+                result.error = errnoText(errno);
+        }
+    }
+    if (t.fd >= 0)
+        ::close(t.fd);
+    t.fd = -1;
+    if (!t.tempPath.isEmpty())
+        ::unlink(t.tempPath.toLocal8Bit().constData()); // gone already after a rename
+
+    curl_multi_remove_handle(multi, t.easy);
+    curl_easy_cleanup(t.easy);
+    curl_slist_free_all(t.noExpect);
+    t.easy = nullptr;
+
+    QMetaObject::invokeMethod(
+        mainThreadReceiver, [completion = std::move(t.completion), result] { completion(result); },
+        Qt::QueuedConnection);
+}
+
+void CurlHttpClient::Worker::run()
+{
+    while (!stopping) {
+        {
+            std::lock_guard lock(mutex);
+            while (!incoming.empty()) {
+                auto transfer = std::move(incoming.front());
+                incoming.pop_front();
+                start(std::move(transfer));
+            }
+        }
+        int active = 0;
+        curl_multi_perform(multi, &active);
+        int queued = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg != CURLMSG_DONE)
+                continue;
+            Transfer *done = nullptr;
+            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &done);
+            const CURLcode code = msg->data.result;
+            finish(*done, code);
+            running.remove_if([done](const auto &t) { return t.get() == done; });
+        }
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    for (auto &t : running) { // shutting down: drop what is still open
+        if (t->fd >= 0)
+            ::close(t->fd);
+        if (!t->tempPath.isEmpty())
+            ::unlink(t->tempPath.toLocal8Bit().constData());
+        curl_multi_remove_handle(multi, t->easy);
+        curl_easy_cleanup(t->easy);
+        curl_slist_free_all(t->noExpect);
+    }
+    running.clear();
+}
+
+CurlHttpClient::CurlHttpClient() : worker_(std::make_unique<Worker>())
+{
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    (void)initialised;
+    worker_->multi = curl_multi_init();
+    worker_->mainThreadReceiver = this;
+    worker_->umask = currentUmask();
+    worker_->thread = std::thread([w = worker_.get()] { w->run(); });
+}
+
+CurlHttpClient::~CurlHttpClient()
+{
+    worker_->stopping = true;
+    curl_multi_wakeup(worker_->multi);
+    worker_->thread.join();
+    curl_multi_cleanup(worker_->multi);
+}
+
+void CurlHttpClient::download(const HttpRequest &request, Destination destination, Progress progress,
+                              Completion completion)
+{
+    auto transfer = std::make_unique<Transfer>();
+    transfer->request = request;
+    transfer->destination = std::move(destination);
+    transfer->progress = std::move(progress);
+    transfer->completion = std::move(completion);
+    {
+        std::lock_guard lock(worker_->mutex);
+        worker_->incoming.push_back(std::move(transfer));
+    }
+    curl_multi_wakeup(worker_->multi);
+}
+
+} // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+// One entry of the user's login items. `beforeFirst` marks the place before
+// the first entry, used as an insertion point into an empty list.
+struct LoginItem {
+    QString id;
+    bool beforeFirst = false;
+    friend bool operator==(const LoginItem &, const LoginItem &) = default;
+};
+
+struct ResolvedLoginItem {
+    bool resolved = false;         // false: the entry's target could not be found
+    std::optional<QString> target; // the program it starts
+};
+
+// The list, opened once per use.
+class LoginItemsList {
+public:
+    virtual ~LoginItemsList() = default;
+    // The entries now, in login order.
+    virtual std::vector<LoginItem> snapshot() = 0;
+    virtual ResolvedLoginItem resolve(const LoginItem &item) = 0;
+    // A new entry for the program, right after `after` (none: wherever).
+    virtual void insertAfter(const std::optional<LoginItem> &after, const QString &program) = 0;
+    virtual void remove(const LoginItem &item) = 0;
+};
+
+class LoginItems {
+public:
+    virtual ~LoginItems() = default;
+    // None when the list cannot be opened.
+    virtual std::unique_ptr<LoginItemsList> open() = 0;
+};
+
+// The XDG autostart folder: every *.desktop file there, in file-name order.
+class AutostartLoginItems final : public LoginItems {
+public:
+    // Empty: $XDG_CONFIG_HOME/autostart (default ~/.config/autostart).
+    explicit AutostartLoginItems(QString folder = {});
+    std::unique_ptr<LoginItemsList> open() override;
+
+    static QString defaultFolder();
+
+private:
+    QString folder_;
+};
+
+// The program a desktop entry starts, as an absolute path, or none when the
+// entry does not parse, has no Exec or its program cannot be found.
+// `hidden` is set when the entry says Hidden=true.
+std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hidden = nullptr);
+
+} // namespace platform

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "Folders.h"
+#include "HttpClient.h"
+#include "LoginItems.h"
+#include "Notifier.h"
+#include "SleepWatcher.h"
+#include "StatusItem.h"
+#include "System.h"
+#include "Timers.h"
+
+namespace platform {
+
+// The desktop services the program uses, all behind their interfaces. main()
+// installs the real ones; tests install doubles.
+struct Services {
+    Folders *folders = nullptr;
+    StatusItem *statusItem = nullptr;
+    Alerts *alerts = nullptr;
+    AlertSound *alertSound = nullptr;
+    Notifier *notifier = nullptr;
+    SystemLog *systemLog = nullptr;
+    HttpClient *http = nullptr;
+    Clock *clock = nullptr;
+    Timers *timers = nullptr;
+    SleepWatcher *sleepWatcher = nullptr;
+    LoginItems *loginItems = nullptr;
+    UrlOpener *urlOpener = nullptr;
+    FileChooser *fileChooser = nullptr;
+    Application *application = nullptr;
+};
+
+// The installed services; aborts when none are installed.
+Services &services();
+
+// Installs a set of services for its lifetime, restoring the previous set.
+class ServicesScope {
+public:
+    explicit ServicesScope(const Services &installed);
+    ~ServicesScope();
+    ServicesScope(const ServicesScope &) = delete;
+    ServicesScope &operator=(const ServicesScope &) = delete;
+
+private:
+    Services *previous_;
+    Services installed_;
+};
+
+} // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace platform {
+
+// An image by resource name ("statusIcon", "statusWait", "AppIcon"); a null
+// icon when there is no such resource. Setters take a null icon as "no image".
+QIcon namedImage(const QString &name);
+
+// The icon in the desktop's tray, with its menu.
+class StatusItem {
+public:
+    virtual ~StatusItem() = default;
+    virtual void setImage(const QIcon &image) = 0;
+    virtual void setMenu(QMenu *menu) = 0;
+    // Called when the icon itself is clicked; the menu opens either way.
+    virtual void setClickAction(std::function<void()> action) = 0;
+    // Whether a tray host shows the icon right now.
+    virtual bool isShownInTray() const = 0;
+    // A balloon from the icon; the last resort for notifications.
+    virtual void showMessage(const QString &title, const QString &body) = 0;
+};
+
+class TrayStatusItem final : public StatusItem {
+public:
+    TrayStatusItem();
+    ~TrayStatusItem() override;
+    void setImage(const QIcon &image) override;
+    void setMenu(QMenu *menu) override;
+    void setClickAction(std::function<void()> action) override;
+    bool isShownInTray() const override;
+    void showMessage(const QString &title, const QString &body) override;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    std::function<void()> clickAction_;
+};
+
+} // namespace platform

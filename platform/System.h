@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace platform {
+
+// The system log (syslog under the app's name).
+class SystemLog {
+public:
+    virtual ~SystemLog() = default;
+    virtual void write(const QString &message) = 0;
+};
+
+class SyslogSystemLog final : public SystemLog {
+public:
+    SyslogSystemLog();
+    ~SyslogSystemLog() override;
+    void write(const QString &message) override;
+};
+
+// The running application as a whole.
+class Application {
+public:
+    virtual ~Application() = default;
+    virtual void setIcon(const QIcon &icon) = 0;
+    // Bring our windows in front of other applications' windows.
+    virtual void activateIgnoringOtherApps() = 0;
+    virtual void terminate() = 0;
+};
+
+class QtApplication final : public Application {
+public:
+    void setIcon(const QIcon &icon) override;
+    void activateIgnoringOtherApps() override;
+    void terminate() override;
+};
+
+} // namespace platform

@@ -1,0 +1,186 @@
+#include "PlistFormat.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <limits>
+#include <plist/plist.h>
+
+namespace {
+
+constexpr int kDeepestNesting = 512;
+constexpr qint64 kPlistEpoch = 978307200; // 2001-01-01 in Unix time
+
+struct PlistDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter>;
+
+std::optional<QVariant> toVariant(plist_t node, int depth)
+{
+    if (depth > kDeepestNesting)
+        return std::nullopt;
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return QVariant(value != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        // libplist keeps negative integers as their two's complement.
+        return QVariant(qint64(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return QVariant(value);
+    }
+    case PLIST_STRING: {
+        char *text = nullptr;
+        plist_get_string_val(node, &text);
+        QString value = QString::fromUtf8(text ? text : "");
+        free(text);
+        return QVariant(value);
+    }
+    case PLIST_KEY: {
+        char *text = nullptr;
+        plist_get_key_val(node, &text);
+        QString value = QString::fromUtf8(text ? text : "");
+        free(text);
+        return QVariant(value);
+    }
+    case PLIST_DATA: {
+        char *data = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &data, &length);
+        QByteArray value(data, qsizetype(length));
+        free(data);
+        return QVariant(value);
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0, micros = 0;
+        plist_get_date_val(node, &seconds, &micros);
+        const qint64 ms = (kPlistEpoch + seconds) * 1000 + micros / 1000;
+        return QVariant(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()));
+    }
+    case PLIST_UID: {
+        uint64_t value = 0;
+        plist_get_uid_val(node, &value);
+        return QVariant(qint64(value));
+    }
+    case PLIST_ARRAY: {
+        QVariantList list;
+        const uint32_t count = plist_array_get_size(node);
+        for (uint32_t i = 0; i < count; ++i) {
+            auto item = toVariant(plist_array_get_item(node, i), depth + 1);
+            if (!item)
+                return std::nullopt;
+            list.append(*item);
+        }
+        return QVariant(list);
+    }
+    case PLIST_DICT: {
+        QVariantMap map;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        bool ok = true;
+        for (;;) {
+            char *key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(node, it, &key, &value);
+            if (!value) {
+                free(key);
+                break;
+            }
+            auto item = toVariant(value, depth + 1);
+            if (item)
+                map.insert(QString::fromUtf8(key ? key : ""), *item);
+            free(key);
+            if (!item) {
+                ok = false;
+                break;
+            }
+        }
+        free(it);
+        if (!ok)
+            return std::nullopt;
+        return QVariant(map);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+plist_t fromVariant(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return plist_new_uint(uint64_t(value.toLongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
+    }
+    case QMetaType::QDateTime: {
+        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - kPlistEpoch * 1000;
+        const qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+        return plist_new_date(int32_t(seconds), int32_t((ms - seconds * 1000) * 1000));
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        plist_t array = plist_new_array();
+        for (const QVariant &item : value.toList())
+            plist_array_append_item(array, fromVariant(item));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        plist_t dict = plist_new_dict();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            plist_dict_set_item(dict, it.key().toUtf8().constData(), fromVariant(it.value()));
+        return dict;
+    }
+    default:
+        return plist_new_string(value.toString().toUtf8().constData());
+    }
+}
+
+} // namespace
+
+std::optional<QVariantMap> parsePlistDictionary(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
+        return std::nullopt;
+    plist_t raw = nullptr;
+    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
+    PlistPtr root(raw);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return std::nullopt;
+    auto value = toVariant(root.get(), 0);
+    if (!value)
+        return std::nullopt;
+    return value->toMap();
+}
+
+QByteArray toXmlPlist(const QVariantMap &dictionary)
+{
+    PlistPtr root(fromVariant(QVariant(dictionary)));
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &xml, &length);
+    QByteArray out(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+    return out;
+}
