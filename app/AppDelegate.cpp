@@ -189,6 +189,8 @@ void AppDelegate::applicationDidFinishLaunching()
 // all: wait a little, then make sure the user can still reach the app.
 void AppDelegate::watchForTray()
 {
+    if (!trayRetry_.isActive())
+        return;
     if (statusItem.isShownInTray()) {
         trayRetry_.stop();
         return;

@@ -112,9 +112,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+private slots:
+    void watchForTray();
+
 private:
     void reportOutcome(const platform::HttpResult &result, bool interactive, const QString &target);
-    void watchForTray();
 
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.

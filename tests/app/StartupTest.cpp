@@ -1,0 +1,174 @@
+#include "AppFixture.h"
+#include "Helpers.h"
+
+namespace {
+
+using StartupTest = AppFixture;
+
+TEST_F(StartupTest, ConstructionHoldsTheTenDefaults)
+{
+    const QVariantMap &s = delegate.appSettings;
+    EXPECT_EQ(s.size(), 10);
+    EXPECT_EQ(s.value("mpg_url").toString(), "https://news.zandor.example/zandor/zandor.mpeg");
+    EXPECT_EQ(s.value("mxf_url").toString(), "https://news.zandor.example/zandor/zandor.mxf");
+    EXPECT_TRUE(s.value("mpg_download").toBool());
+    EXPECT_FALSE(s.value("mxf_download").toBool());
+    EXPECT_EQ(s.value("minutes_after_hour").toString(), "5");
+    EXPECT_TRUE(s.value("start_at_startup").toBool());
+    EXPECT_TRUE(s.value("automatic_download").toBool());
+    EXPECT_EQ(s.value("downloadfilepath").toString(), "");
+    EXPECT_EQ(delegate.nrOfDownloads, 1);
+    EXPECT_EQ(delegate.downloadCounter, 0);
+    EXPECT_FALSE(delegate.timer);
+    EXPECT_TRUE(services.statusItem.images.empty()); // no image or menu before start-up
+    EXPECT_EQ(services.statusItem.menu, nullptr);
+    EXPECT_TRUE(delegate.aboutAuthor.isEmpty());
+    EXPECT_TRUE(QUrl(delegate.aboutUrl).scheme().startsWith("http"));
+}
+
+TEST_F(StartupTest, FirstStartSeedsTheFileAndLoadsIt)
+{
+    start();
+    EXPECT_TRUE(services.alerts.shown.empty());
+    EXPECT_TRUE(QFile::exists(home.settingsFile()));
+    EXPECT_EQ(delegate.appSettings.value("username").toString(), "");
+    EXPECT_EQ(delegate.appSettings.value("mpg_download").toLongLong(), 1);
+    // An empty folder means the documents folder, in the record only.
+    EXPECT_EQ(delegate.appSettings.value("downloadfilepath").toString(), home.documents());
+    EXPECT_EQ(stored().value("downloadfilepath").toString(), "");
+    EXPECT_EQ(delegate.setLabelFolder->text(), home.documents());
+    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked());
+
+    EXPECT_EQ(services.statusItem.images, std::vector<QString>{"statusIcon"});
+    EXPECT_EQ(services.statusItem.menu, delegate.statusMenu.data());
+    EXPECT_TRUE(services.application.iconSet);
+    EXPECT_FALSE(services.application.iconNull);
+    EXPECT_EQ(services.sleepWatcher.handlers.size(), 2u);
+    EXPECT_EQ(services.timers.liveTimers(), 1);
+    EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos) << output;
+
+    // The About labels are ready before anyone opens the window.
+    EXPECT_EQ(delegate.lblUrlAbout->text(), delegate.aboutCompany);
+    EXPECT_EQ(delegate.lblUrlAbout->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_EQ(delegate.lblAuthor->text(), "");
+}
+
+TEST_F(StartupTest, AFileWithoutTheEntryGivesOneErrorAndTheDefaults)
+{
+    writeFile(home.settingsFile(), toXmlPlist({{"somethingElse", 1}}));
+    bool menuAttachedDuringAlert = true;
+    services.alerts.onShow = [&] { menuAttachedDuringAlert = services.statusItem.menu != nullptr; };
+    start();
+    ASSERT_EQ(services.alerts.shown.size(), 1u);
+    EXPECT_EQ(services.alerts.shown[0].spec.messageText, "Error");
+    EXPECT_EQ(services.alerts.shown[0].spec.informativeText, "Error Reading Application Settings File");
+    EXPECT_EQ(services.alerts.shown[0].spec.buttons, QStringList{"OK"});
+    EXPECT_FALSE(services.alerts.shown[0].soundPlayed);
+    EXPECT_FALSE(menuAttachedDuringAlert);
+    EXPECT_EQ(delegate.appSettings, AppDelegate::builtInDefaults());
+    EXPECT_EQ(services.timers.liveTimers(), 1); // the defaults arm the hourly update
+    EXPECT_EQ(delegate.setUserName->text(), ""); // controls were not filled
+}
+
+TEST_F(StartupTest, GarbageOrMissingTemplateBehavesTheSame)
+{
+    writeFile(home.settingsFile(), "\x00\x01 not a plist");
+    start();
+    EXPECT_EQ(services.alerts.shown.size(), 1u);
+}
+
+TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
+{
+    writeSettings({{"username", "ann"}, {"extra", "x"}, {"mpg_download", true}, {"minutes_after_hour", "7"}},
+                  {{"keep", "me"}});
+    start();
+    EXPECT_FALSE(delegate.appSettings.contains("extra"));
+    EXPECT_EQ(delegate.appSettings.value("username").toString(), "ann");
+    EXPECT_FALSE(delegate.appSettings.contains("password")); // the file lacks it
+
+    delegate.writeToPlist();
+    const QVariantMap saved = stored();
+    EXPECT_FALSE(saved.contains("extra"));
+    EXPECT_EQ(parsePlistDictionary(readFile(home.settingsFile()))->value("keep").toString(), "me");
+    // Switches become 0 or 1, minutes stay text, whatever they were before.
+    EXPECT_EQ(saved.value("mpg_download").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(saved.value("mpg_download").toLongLong(), 1);
+    EXPECT_EQ(saved.value("mxf_download").toLongLong(), 0);
+    EXPECT_EQ(saved.value("minutes_after_hour").typeId(), QMetaType::QString);
+    EXPECT_EQ(saved.value("minutes_after_hour").toString(), "7");
+    EXPECT_EQ(saved.value("password").toString(), "");
+}
+
+TEST_F(StartupTest, ValuesOfTheWrongKindReadAsTheirDefaults)
+{
+    writeSettings({{"mpg_url", 5},
+                   {"mpg_download", "yes"},
+                   {"mxf_download", QVariantList{}},
+                   {"username", QVariantMap{}},
+                   {"minutes_after_hour", 17},
+                   {"downloadfilepath", 3.5},
+                   {"start_at_startup", "no"},
+                   {"automatic_download", QByteArray("1")}});
+    start();
+    EXPECT_TRUE(services.alerts.shown.empty());
+    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked());
+    EXPECT_FALSE(delegate.setDownloadFormatMXF->isChecked());
+    EXPECT_EQ(delegate.setUserName->text(), "");
+    EXPECT_EQ(delegate.setMinutesAfterHour->text(), "5");
+    EXPECT_EQ(services.timers.liveTimers(), 1);
+    EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos);
+}
+
+TEST_F(StartupTest, QuitEndsTheApplicationWithoutSaving)
+{
+    start();
+    const QByteArray before = readFile(home.settingsFile());
+    delegate.setUserName->setText("changed");
+    delegate.quitClicked();
+    EXPECT_EQ(services.application.terminations, 1);
+    EXPECT_EQ(readFile(home.settingsFile()), before);
+}
+
+TEST_F(StartupTest, WithoutATrayTheSettingsWindowComesUpOnce)
+{
+    services.statusItem.inTray = false;
+    start();
+    for (int i = 0; i < 8; ++i)
+        QMetaObject::invokeMethod(&delegate, "watchForTray", Qt::DirectConnection);
+    waitUntil([&] { return delegate.settingsWindow->isVisible(); }, 100);
+    ASSERT_TRUE(delegate.settingsWindow->isVisible());
+    ASSERT_EQ(services.notifier.posted.size(), 1u);
+    EXPECT_EQ(services.notifier.posted[0].title, "ZandorUpdate is running");
+    EXPECT_EQ(services.timers.liveTimers(), 1); // the hourly job runs on
+}
+
+TEST(Helpers, AlertsHaveExactlyTheirButtonsAndSound)
+{
+    TestHome home;
+    DoubledServices services;
+    ShowInfoMessageModal("Head", "Body");
+    services.alerts.answers.push_back({platform::kAlertAborted, {}});
+    ShowInfoMessageModal("Loud", "Body", true);
+    ASSERT_EQ(services.alerts.shown.size(), 2u);
+    EXPECT_FALSE(services.alerts.shown[0].soundPlayed);
+    EXPECT_TRUE(services.alerts.shown[1].soundPlayed);
+    EXPECT_EQ(services.alerts.shown[1].spec.messageText, "Loud");
+    EXPECT_EQ(services.alerts.shown[1].spec.buttons, QStringList{"OK"});
+
+    EXPECT_TRUE(dialogOKCancel("Q", "T"));
+    services.alerts.answers.push_back({platform::kAlertFirstButton + 1, {}});
+    EXPECT_FALSE(dialogOKCancel("Q", "T"));
+    services.alerts.answers.push_back({platform::kAlertAborted, {}});
+    EXPECT_FALSE(dialogOKCancel("Q", "T"));
+    EXPECT_EQ(services.alerts.shown.back().spec.buttons, (QStringList{"OK", "Cancel"}));
+    EXPECT_EQ(services.sound.played, 1);
+
+    EXPECT_EQ(inputString("M", "Q", "default"), "default");
+    services.alerts.answers.push_back({platform::kAlertFirstButton, "edited"});
+    EXPECT_EQ(inputString("M", "Q", "default"), "edited");
+    services.alerts.answers.push_back({platform::kAlertFirstButton + 1, "edited"});
+    EXPECT_EQ(inputString("M", "Q", "default"), "");
+    EXPECT_EQ(services.alerts.shown.back().spec.accessoryText, "default");
+}
+
+} // namespace

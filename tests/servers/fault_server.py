@@ -1,0 +1,142 @@
+#!/usr/bin/python3
+"""The test suite's own HTTPS server, for the faults a real server will not
+produce on demand. Prints "PORTS <tls> <stranger-tls> <plain>" when ready."""
+
+import base64
+import http.server
+import socket
+import socketserver
+import ssl
+import struct
+import sys
+import threading
+import time
+import urllib.parse
+
+CERT, KEY, STRANGER_CERT, STRANGER_KEY = sys.argv[1:5]
+BODY = b"fault-server-body\n"
+ports = {}
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, status, body, headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query)
+        path = url.path
+        if path.startswith("/ok/"):
+            return self.send_body(200, BODY)
+        if path.startswith("/status/"):
+            code = int(path.split("/")[2])
+            headers = [("WWW-Authenticate", 'Basic realm="news"')] if code == 401 else []
+            return self.send_body(code, b"<html>error page</html>\n", headers)
+        if path == "/auth":
+            expected = "Basic " + base64.b64encode(b"user:secret").decode()
+            if self.headers.get("Authorization") != expected:
+                return self.send_body(401, b"no\n", [("WWW-Authenticate", 'Basic realm="news"')])
+            return self.send_body(200, BODY)
+        if path == "/auth-echo":
+            return self.send_body(200, (self.headers.get("Authorization") or "none").encode())
+        if path == "/chunked":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            for part in (b"chunk-one\n", b"chunk-two\n"):
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
+            self.wfile.write(b"0\r\n\r\n")
+            return
+        if path == "/cd":
+            value = query.get("v", [""])[0]
+            return self.send_body(200, BODY, [("Content-Disposition", value)])
+        if path == "/big":
+            size = int(query.get("size", ["0"])[0])
+            self.send_response(200)
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            block = b"z" * 65536
+            while size > 0:
+                n = min(size, len(block))
+                self.wfile.write(block[:n])
+                size -= n
+            return
+        if path == "/reset":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000000")
+            self.end_headers()
+            self.wfile.write(b"x" * 1000)
+            self.wfile.flush()
+            raw = self.connection
+            raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            raw.close()
+            self.close_connection = True
+            return
+        if path == "/stall":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            self.wfile.write(b"y" * 10)
+            self.wfile.flush()
+            time.sleep(float(query.get("for", ["30"])[0]))
+            self.close_connection = True
+            return
+        if path == "/trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", "20")
+            self.end_headers()
+            for _ in range(20):
+                self.wfile.write(b"t")
+                self.wfile.flush()
+                time.sleep(0.05)
+            return
+        if path == "/redirect-http":
+            target = "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"]
+            return self.send_body(302, b"", [("Location", target)])
+        if path == "/redirect-other-host":
+            target = "https://localhost:%d/auth-echo" % ports["tls"]
+            return self.send_body(302, b"", [("Location", target)])
+        if path == "/redirect-same":
+            return self.send_body(302, b"", [("Location", "/ok/zandor.mpeg")])
+        return self.send_body(404, b"not here\n")
+
+    do_POST = handle_any
+    do_GET = handle_any
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def serve(name, cert=None, key=None):
+    server = Server(("127.0.0.1", 0), Handler)
+    if cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    ports[name] = server.server_address[1]
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+
+serve("tls", CERT, KEY)
+serve("stranger", STRANGER_CERT, STRANGER_KEY)
+serve("plain")
+print("PORTS %d %d %d" % (ports["tls"], ports["stranger"], ports["plain"]), flush=True)
+try:
+    sys.stdin.read()  # ends when the test closes our standard input
+except KeyboardInterrupt:
+    pass

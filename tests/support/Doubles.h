@@ -1,0 +1,201 @@
+#pragma once
+
+#include "Services.h"
+
+#include <QDateTime>
+#include <QMenu>
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Test doubles for the desktop services whose real form cannot run here or
+// would wait for a person.
+
+struct RecordedAlert {
+    platform::AlertSpec spec;
+    bool soundPlayed = false; // the alert sound started before the alert
+};
+
+class RecordingAlerts final : public platform::Alerts {
+public:
+    std::vector<RecordedAlert> shown;
+    std::deque<platform::AlertOutcome> answers; // default: the first button
+    bool soundPending = false;
+    std::function<void()> onShow;
+
+    platform::AlertOutcome runModal(const platform::AlertSpec &spec) override
+    {
+        shown.push_back({spec, soundPending});
+        soundPending = false;
+        if (onShow)
+            onShow();
+        if (answers.empty())
+            return {platform::kAlertFirstButton, spec.accessoryText.value_or(QString())};
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class RecordingSound final : public platform::AlertSound {
+public:
+    explicit RecordingSound(RecordingAlerts *alerts = nullptr) : alerts_(alerts) {}
+    int played = 0;
+    void playAlert() override
+    {
+        ++played;
+        if (alerts_)
+            alerts_->soundPending = true;
+    }
+
+private:
+    RecordingAlerts *alerts_;
+};
+
+struct Notification {
+    QString title;
+    QString body;
+    friend bool operator==(const Notification &, const Notification &) = default;
+};
+
+class RecordingNotifier final : public platform::Notifier {
+public:
+    std::vector<Notification> posted;
+    void post(const QString &title, const QString &body) override { posted.push_back({title, body}); }
+};
+
+class FakeStatusItem final : public platform::StatusItem {
+public:
+    std::vector<QString> images; // the resource name of each image set ("" for none)
+    std::vector<bool> masks;     // whether each was to be tinted by the panel
+    QMenu *menu = nullptr;
+    std::function<void()> clickAction;
+    bool inTray = true;
+    std::vector<Notification> messages;
+
+    void setImage(const QIcon &image) override;
+    void setMenu(QMenu *m) override { menu = m; }
+    void setClickAction(std::function<void()> action) override { clickAction = std::move(action); }
+    bool isShownInTray() const override { return inTray; }
+    void showMessage(const QString &title, const QString &body) override { messages.push_back({title, body}); }
+    QString current() const { return images.empty() ? QString() : images.back(); }
+};
+
+class RecordingSystemLog final : public platform::SystemLog {
+public:
+    std::vector<QString> lines;
+    void write(const QString &message) override { lines.push_back(message); }
+};
+
+// A clock that moves only when told, and timers that fire from it.
+class FakeClock final : public platform::Clock {
+public:
+    QDateTime time = QDateTime(QDate(2016, 3, 1), QTime(10, 3));
+    QDateTime now() const override { return time; }
+};
+
+class FakeTimers final : public platform::Timers {
+public:
+    explicit FakeTimers(FakeClock &clock) : clock_(clock) {}
+
+    struct Timer final : platform::RepeatingTimer {
+        QDateTime next;
+        std::chrono::milliseconds interval{0};
+        platform::TimerHandlers handlers;
+        bool valid = true;
+        void invalidate() override { valid = false; }
+        bool isValid() const override { return valid; }
+    };
+
+    std::vector<std::shared_ptr<Timer>> scheduled;
+    std::vector<QDateTime> firings; // the clock's time at every firing
+
+    std::shared_ptr<platform::RepeatingTimer> scheduleRepeating(const QDateTime &firstFire,
+                                                                std::chrono::milliseconds interval,
+                                                                platform::TimerHandlers handlers) override;
+    // Moves the clock forward, firing whatever falls due on the way.
+    void advanceTo(const QDateTime &until);
+    // Jumps the clock without firing (a suspend nobody announced).
+    void jumpTo(const QDateTime &until) { clock_.time = until; }
+    int liveTimers() const;
+
+private:
+    FakeClock &clock_;
+};
+
+class FakeSleepWatcher final : public platform::SleepWatcher {
+public:
+    std::vector<std::pair<QString, std::function<void(const QString &)>>> handlers;
+    void subscribe(const QString &name, std::function<void(const QString &)> handler) override
+    {
+        handlers.emplace_back(name, std::move(handler));
+    }
+    void post(const QString &name)
+    {
+        for (auto &[subscribed, handler] : handlers)
+            if (subscribed == name)
+                handler(name);
+    }
+};
+
+class RecordingUrlOpener final : public platform::UrlOpener {
+public:
+    std::vector<QUrl> opened;
+    bool open(const QUrl &url) override
+    {
+        opened.push_back(url);
+        return true;
+    }
+};
+
+class ScriptedFileChooser final : public platform::FileChooser {
+public:
+    std::vector<platform::ChooserOptions> asked;
+    platform::ChooserOutcome answer;
+    platform::ChooserOutcome runModal(const platform::ChooserOptions &options) override
+    {
+        asked.push_back(options);
+        return answer;
+    }
+};
+
+class FakeApplication final : public platform::Application {
+public:
+    bool iconSet = false;
+    bool iconNull = true;
+    int activations = 0;
+    int terminations = 0;
+    void setIcon(const QIcon &icon) override
+    {
+        iconSet = true;
+        iconNull = icon.isNull();
+    }
+    void activateIgnoringOtherApps() override { ++activations; }
+    void terminate() override { ++terminations; }
+};
+
+// Every double in one place, installed for the object's lifetime. The HTTP
+// client is the real one unless a test swaps it.
+class DoubledServices {
+public:
+    explicit DoubledServices(const QString &resourcesDir = {});
+    ~DoubledServices();
+
+    platform::DesktopFolders folders;
+    FakeStatusItem statusItem;
+    RecordingAlerts alerts;
+    RecordingSound sound{&alerts};
+    RecordingNotifier notifier;
+    RecordingSystemLog systemLog;
+    std::unique_ptr<platform::HttpClient> http;
+    FakeClock clock;
+    FakeTimers timers{clock};
+    FakeSleepWatcher sleepWatcher;
+    platform::AutostartLoginItems loginItems;
+    RecordingUrlOpener urlOpener;
+    ScriptedFileChooser fileChooser;
+    FakeApplication application;
+
+private:
+    std::unique_ptr<platform::ServicesScope> scope_;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QString>
+#include <functional>
+#include <gtest/gtest.h>
+
+// Runs the event loop until the condition holds or the time is up.
+inline bool waitUntil(const std::function<bool()> &condition, int ms = 20000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Standard output of a block, as one text.
+template <typename F> std::string capturedOutput(F &&block)
+{
+    testing::internal::CaptureStdout();
+    block();
+    return testing::internal::GetCapturedStdout();
+}
+
+inline int occurrences(const std::string &text, const std::string &part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
