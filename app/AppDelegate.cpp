@@ -89,7 +89,15 @@ std::optional<QDateTime> wallClock(const QDate &day, qint64 hour, qint64 minutes
     const QDate date = day.addDays(days);
     if (!date.isValid())
         return std::nullopt;
-    return QDateTime(date, QTime(int(rest / 60), int(rest % 60)));
+    const QTime time(int(rest / 60), int(rest % 60));
+    QDateTime result(date, time);
+    // A time the clocks skip (the spring change): count on from before the
+    // gap, so 02:15 becomes 03:15.
+    for (int back = 15; !result.isValid() && back <= 180; back += 15) {
+        const QDateTime before(date, time.addSecs(-back * 60));
+        result = before.addSecs(back * 60);
+    }
+    return result;
 }
 
 QString utcText(const QDateTime &date)
@@ -468,13 +476,13 @@ void bringToFront(QWidget *window)
 {
     if (!window)
         return;
+    window->setWindowOpacity(1.0);
+    window->show(); // first, so the layout has given the window its real size
     if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
-    window->setWindowOpacity(1.0);
-    window->show();
     window->raise();
     window->activateWindow();
     services().application->activateIgnoringOtherApps();
@@ -542,11 +550,18 @@ void AppDelegate::startAboutWindow()
     bringToFront(aboutWindow);
 }
 
+bool AppDelegate::openWebAddress(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        return false;
+    services().urlOpener->open(url); // what the browser makes of it is its business
+    return true;
+}
+
 void AppDelegate::openUrl()
 {
-    const QUrl url(aboutUrl, QUrl::StrictMode);
-    if (url.isValid() && !url.isRelative())
-        services().urlOpener->open(url);
+    openWebAddress(aboutUrl);
 }
 
 void AppDelegate::lblUrlAboutOpen()

@@ -104,6 +104,8 @@ public:
     void openUrl();
     void lblUrlAboutOpen();
     static AttributedString link_string(const QString &text, const QUrl &url);
+    // Opens an absolute address in the default browser; false when it does not parse.
+    static bool openWebAddress(const QString &address);
 
     // An extra certificate authority for the news server; empty means the
     // system's store only.

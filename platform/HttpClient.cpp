@@ -292,7 +292,10 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
     if (status > 0) {
         HttpResponse response;
         response.statusCode = status;
-        response.suggestedFilename = suggestedFilename(t.contentDisposition, t.request.url);
+        const char *effective = nullptr; // where the redirects ended
+        curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
+        response.suggestedFilename =
+            suggestedFilename(t.contentDisposition, effective ? QString::fromUtf8(effective) : t.request.url);
         result.response = response;
     }
     if (code != CURLE_OK) {

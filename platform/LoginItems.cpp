@@ -148,9 +148,12 @@ std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hid
         gchar *exec = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
         gchar **argv = nullptr;
         if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr) && argv && argv[0]) {
-            gchar *found = g_path_is_absolute(argv[0])
-                               ? (g_file_test(argv[0], G_FILE_TEST_EXISTS) ? g_strdup(argv[0]) : nullptr)
-                               : g_find_program_in_path(argv[0]);
+            // After unquoting, "%%" is the one field code a program name may hold.
+            const QByteArray name = QByteArray(argv[0]).replace("%%", "%");
+            gchar *found =
+                g_path_is_absolute(name.constData())
+                    ? (g_file_test(name.constData(), G_FILE_TEST_EXISTS) ? g_strdup(name.constData()) : nullptr)
+                    : g_find_program_in_path(name.constData());
             if (found)
                 program = QString::fromUtf8(found);
             g_free(found);

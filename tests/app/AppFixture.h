@@ -34,6 +34,8 @@ protected:
     TestHome home;
     DoubledServices services;
     AppDelegate delegate;
-    MainInterface interface{delegate};
+    MainInterface interface {
+        delegate
+    };
     std::string output;
 };

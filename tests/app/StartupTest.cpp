@@ -66,7 +66,7 @@ TEST_F(StartupTest, AFileWithoutTheEntryGivesOneErrorAndTheDefaults)
     EXPECT_FALSE(services.alerts.shown[0].soundPlayed);
     EXPECT_FALSE(menuAttachedDuringAlert);
     EXPECT_EQ(delegate.appSettings, AppDelegate::builtInDefaults());
-    EXPECT_EQ(services.timers.liveTimers(), 1); // the defaults arm the hourly update
+    EXPECT_EQ(services.timers.liveTimers(), 1);  // the defaults arm the hourly update
     EXPECT_EQ(delegate.setUserName->text(), ""); // controls were not filled
 }
 

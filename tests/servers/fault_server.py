@@ -39,7 +39,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         url = urllib.parse.urlsplit(self.path)
         query = urllib.parse.parse_qs(url.query)
         path = url.path
-        if path.startswith("/ok/"):
+        if path.startswith("/ok/") or path.startswith("/noname/"):
             return self.send_body(200, BODY)
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
@@ -80,6 +80,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(b"x" * 1000)
             self.wfile.flush()
+            time.sleep(0.3)  # let the client read the start, then cut it off
             raw = self.connection
             raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             raw.close()

@@ -62,9 +62,8 @@ TEST_F(LoggerTest, ChangedGlyphTakesEffectAtOnce)
 TEST_F(LoggerTest, AssertLogsAtCustomFromTheLoggersOwnLocation)
 {
     int evaluated = 0;
-    const std::string out = capturedOutput([&] {
-        logger.logMessageAndAssert([&] { return ++evaluated > 0; }, "checked");
-    });
+    const std::string out =
+        capturedOutput([&] { logger.logMessageAndAssert([&] { return ++evaluated > 0; }, "checked"); });
     EXPECT_EQ(evaluated, 1);
     EXPECT_EQ(out.rfind("\U0001F536 checked [", 0), 0u) << out;
     EXPECT_NE(out.find("TavrelLogger.cpp:"), std::string::npos) << out;

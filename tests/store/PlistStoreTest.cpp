@@ -16,7 +16,7 @@ using platform::DirectoryKind;
 
 mode_t modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st {};
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 0777;
 }
@@ -46,7 +46,8 @@ TEST_F(StoreTest, FirstStartMakesAPrivateFolderAndCopiesTheTemplate)
 {
     std::string out;
     std::unique_ptr<TavrelPlist> store;
-    out = capturedOutput([&] { store = std::make_unique<TavrelPlist>("appSettings", DirectoryKind::ApplicationSupport); });
+    out = capturedOutput(
+        [&] { store = std::make_unique<TavrelPlist>("appSettings", DirectoryKind::ApplicationSupport); });
     EXPECT_EQ(out, "");
     ASSERT_TRUE(store->pList);
     EXPECT_EQ(store->getPlistPath(), home.settingsFile());
@@ -70,8 +71,8 @@ TEST_F(StoreTest, WithoutATemplateTheStoreIsClosed)
 {
     QFile::remove(resources.filePath("appSettings.plist"));
     std::unique_ptr<TavrelPlist> store;
-    const std::string out =
-        capturedOutput([&] { store = std::make_unique<TavrelPlist>("appSettings", DirectoryKind::ApplicationSupport); });
+    const std::string out = capturedOutput(
+        [&] { store = std::make_unique<TavrelPlist>("appSettings", DirectoryKind::ApplicationSupport); });
     EXPECT_EQ(out.rfind("\U0001F535 Unable to get Plist [", 0), 0u) << out;
     EXPECT_NE(out.find("TavrelPlist.cpp:"), std::string::npos);
     EXPECT_TRUE(QFileInfo(home.appFolder()).isDir()); // made before the template was looked for
@@ -130,7 +131,9 @@ TEST_F(StoreTest, AReadOnlyWorkingFileIsLeftAsItIs)
     const QByteArray before = readFile(home.settingsFile());
     ::chmod(QFile::encodeName(home.settingsFile()).constData(), 0400);
     bool saved = true;
-    EXPECT_EQ(capturedOutput([&] { saved = store.addDictionary("appSettings", {{"x", 1}}); }),
+    EXPECT_EQ(capturedOutput([&] {
+                  saved = store.addDictionary("appSettings", {{"x", 1}});
+              }),
               "File not written successfully\nFileNotWritten\n");
     EXPECT_FALSE(saved);
     EXPECT_EQ(readFile(home.settingsFile()), before);
@@ -193,7 +196,7 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     const QByteArray dict = "<dict><key>appSettings</key><dict/></dict>";
     EXPECT_FALSE(parsePlistDictionary(""));
     EXPECT_FALSE(parsePlistDictionary("\x01\x02garbage\xff\xfe"));
-    EXPECT_FALSE(parsePlistDictionary(xmlPlist(dict).left(60)));             // truncated
+    EXPECT_FALSE(parsePlistDictionary(xmlPlist(dict).left(60)));                       // truncated
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<array><string>a</string></array>"))); // not a dictionary
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<string>just text</string>")));
 

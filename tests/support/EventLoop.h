@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 
 // Runs the event loop until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()> &condition, int ms = 20000)
@@ -33,3 +34,11 @@ inline int occurrences(const std::string &text, const std::string &part)
         ++count;
     return count;
 }
+
+// Readable failures for Qt's texts.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE

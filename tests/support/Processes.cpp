@@ -78,18 +78,18 @@ int freeLoopbackPort()
 PrivateBus::PrivateBus(bool system)
 {
     const QString config = dir_.filePath(QStringLiteral("bus.conf"));
-    writeFile(config, QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                     "<busconfig><type>%1</type><listen>unix:path=%2</listen><auth>EXTERNAL</auth>"
-                                     "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
-                                     "</busconfig>\n")
-                          .arg(system ? QStringLiteral("system") : QStringLiteral("session"),
-                               dir_.filePath(QStringLiteral("bus")))
-                          .toUtf8());
-    daemon_.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                   QStringLiteral("--print-address")});
+    writeFile(
+        config,
+        QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                       "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                       "<busconfig><type>%1</type><listen>unix:path=%2</listen><auth>EXTERNAL</auth>"
+                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
+                       "</busconfig>\n")
+            .arg(system ? QStringLiteral("system") : QStringLiteral("session"), dir_.filePath(QStringLiteral("bus")))
+            .toUtf8());
+    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                                                  QStringLiteral("--print-address")});
     if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
         return;
     address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
@@ -114,7 +114,7 @@ DBusMock::DBusMock(const PrivateBus &bus, const QString &templateName, bool syst
     // Debian's own Python: the one on PATH may lack the D-Bus modules.
     process_.start(QStringLiteral("/usr/bin/python3"), arguments);
     const QString service = templateName == QLatin1String("logind") ? QStringLiteral("org.freedesktop.login1")
-                                                                     : QStringLiteral("org.freedesktop.Notifications");
+                                                                    : QStringLiteral("org.freedesktop.Notifications");
     auto connection = QDBusConnection::connectToBus(bus.address(), QUuid::createUuid().toString());
     ok_ = process_.waitForStarted(5000) &&
           waitFor([&] { return connection.interface() && connection.interface()->isServiceRegistered(service); });
@@ -147,9 +147,9 @@ TestCertificates::TestCertificates()
                        "/CN=127.0.0.1"}) &&
          run(openssl, {"x509", "-req", "-in", path("server.csr"), "-CA", caFile, "-CAkey", path("ca.key"),
                        "-CAcreateserial", "-out", certFile, "-days", "2", "-extfile", path("san.ext")}) &&
-         run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", strangerKeyFile, "-out",
-                       strangerCertFile, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                       "subjectAltName=IP:127.0.0.1"});
+         run(openssl,
+             {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", strangerKeyFile, "-out", strangerCertFile,
+              "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
 }
 
 NewsServer::NewsServer(const TestCertificates &certificates, const QString &user, const QString &password)
@@ -187,8 +187,8 @@ NewsServer::NewsServer(const TestCertificates &certificates, const QString &user
                   .arg(certificates.certFile, certificates.keyFile)
                   .toUtf8());
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral("/usr/sbin/nginx"), {"-p", root, "-e", root + QStringLiteral("/error.log"), "-c",
-                                                       root + QStringLiteral("/nginx.conf")});
+    process_.start(QStringLiteral("/usr/sbin/nginx"),
+                   {"-p", root, "-e", root + QStringLiteral("/error.log"), "-c", root + QStringLiteral("/nginx.conf")});
     if (process_.waitForStarted(5000) &&
         waitFor([&] { return process_.state() == QProcess::Running && portAnswers(port); }))
         port_ = port;
@@ -220,8 +220,8 @@ FaultServer::FaultServer(const TestCertificates &certificates)
         return;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral(ZU_TEST_SERVERS_DIR "/fault_server.py"), certificates.certFile,
-                    certificates.keyFile, certificates.strangerCertFile, certificates.strangerKeyFile});
+                   {QStringLiteral(ZU_TEST_SERVERS_DIR "/fault_server.py"), certificates.certFile, certificates.keyFile,
+                    certificates.strangerCertFile, certificates.strangerKeyFile});
     if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(15000))
         return;
     const QStringList words = QString::fromUtf8(process_.readLine()).split(QLatin1Char(' '));

@@ -1,0 +1,187 @@
+#include "AppFixture.h"
+#include "TavrelExtensions.h"
+
+#include <QTimeZone>
+
+namespace {
+
+QDateTime local(int year, int month, int day, int hour, int minute, int second = 0, int ms = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, ms));
+}
+
+// The clock reads Amsterdam time (the test runs with TZ=Europe/Amsterdam).
+class SchedulerTest : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QDateTime::currentDateTime().timeZoneAbbreviation().left(1), "C"); // CET or CEST
+        start();
+        // No form selected: a firing is refused at once, and no request goes anywhere.
+        delegate.appSettings.insert("mpg_download", 0);
+        services.notifier.posted.clear();
+    }
+
+    // Arms at the given time with M minutes; returns the due-time line.
+    std::string arm(const QDateTime &now, const QVariant &minutes)
+    {
+        services.clock.time = now;
+        delegate.appSettings.insert("minutes_after_hour", minutes);
+        return capturedOutput([&] { delegate.startTimer(); });
+    }
+    std::vector<QDateTime> firingsUntil(const QDateTime &until)
+    {
+        services.timers.firings.clear();
+        services.timers.advanceTo(until);
+        return services.timers.firings;
+    }
+};
+
+TEST_F(SchedulerTest, DueThisHourBeforeTheMinuteAndNextHourFromIt)
+{
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "duedate this hour=2016-03-01 09:05:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 12, 30)),
+              (std::vector<QDateTime>{local(2016, 3, 1, 10, 5), local(2016, 3, 1, 11, 5), local(2016, 3, 1, 12, 5)}));
+    // Each firing is an unattended update.
+    EXPECT_EQ(services.notifier.posted.size(), 3u);
+    EXPECT_EQ(services.notifier.posted[0], (Notification{"Update not Executed", "Select at least one FileType"}));
+
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 5), "5"), "duedate next hour=2016-03-01 10:05:00 +0000\n");
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 5, 0, 500), "5"), "duedate next hour=2016-03-01 10:05:00 +0000\n");
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 4, 59, 999), "+5"), "duedate this hour=2016-03-01 09:05:00 +0000\n");
+}
+
+TEST_F(SchedulerTest, MinuteZeroMeansTheNextFullHour)
+{
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 0, 30), "0"), "duedate next hour=2016-03-01 10:00:00 +0000\n");
+    // Only exactly on the hour is "now" between the two equal bounds.
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 0), "0"), "duedate this hour=2016-03-01 09:00:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 10, 0)), std::vector<QDateTime>{local(2016, 3, 1, 10, 0)});
+}
+
+TEST_F(SchedulerTest, TheNextHourCarriesIntoTheNextDay)
+{
+    EXPECT_EQ(arm(local(2016, 12, 31, 23, 30), "15"), "duedate next hour=2016-12-31 23:15:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2017, 1, 1, 0, 20)), std::vector<QDateTime>{local(2017, 1, 1, 0, 15)});
+}
+
+TEST_F(SchedulerTest, MinutesPastSixtyCarryIntoTheFollowingHours)
+{
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 20), "75"), "duedate this hour=2016-03-01 10:15:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 12, 20)),
+              (std::vector<QDateTime>{local(2016, 3, 1, 11, 15), local(2016, 3, 1, 12, 15)}));
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 20), "150"), "duedate this hour=2016-03-01 11:30:00 +0000\n");
+}
+
+TEST_F(SchedulerTest, NegativeMinutesCountBackFromTheNextHour)
+{
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 20), "-5"), "duedate next hour=2016-03-01 09:55:00 +0000\n");
+    // A first firing already past fires at once.
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 40), "-30"), "duedate next hour=2016-03-01 09:30:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 10, 40)), std::vector<QDateTime>{local(2016, 3, 1, 10, 40)});
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 11, 40)), std::vector<QDateTime>{local(2016, 3, 1, 11, 30)});
+}
+
+TEST_F(SchedulerTest, AutomaticDownloadOffStopsTheTimerAndSaysSoEachTime)
+{
+    arm(local(2016, 3, 1, 10, 3), "5");
+    auto first = services.timers.scheduled.back();
+    delegate.appSettings.insert("automatic_download", 0);
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "");
+    EXPECT_FALSE(first->isValid());
+    EXPECT_EQ(delegate.timer, first); // the field keeps the old timer
+    arm(local(2016, 3, 1, 10, 3), "5");
+    EXPECT_EQ(services.notifier.posted,
+              (std::vector<Notification>{{"Download not Executed", "AutoDownload is turned Off"},
+                                         {"Download not Executed", "AutoDownload is turned Off"}}));
+    EXPECT_TRUE(firingsUntil(local(2016, 3, 1, 14, 0)).empty());
+}
+
+TEST_F(SchedulerTest, MinutesThatAreNoNumberArmNothingAndSaySo)
+{
+    for (const QString &bad : {QString(""), QString(" 5"), QString("5 "), QString("five"), QString("5.5"), QString("+"),
+                               QString("-"), QString("99999999999999999999"), QString("٣")}) {
+        arm(local(2016, 3, 1, 10, 3), "5");
+        services.notifier.posted.clear();
+        EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), bad), "") << bad.toStdString();
+        ASSERT_EQ(services.notifier.posted.size(), 1u);
+        EXPECT_EQ(services.notifier.posted[0].title, "Download not Executed");
+        EXPECT_TRUE(services.notifier.posted[0].body.contains(bad)) << services.notifier.posted[0].body.toStdString();
+        EXPECT_EQ(services.timers.liveTimers(), 0);
+    }
+    // Far beyond any date: refused as well, never fired in a loop.
+    services.notifier.posted.clear();
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "9223372036854775807"), "");
+    EXPECT_EQ(services.notifier.posted.size(), 1u);
+    EXPECT_EQ(services.timers.liveTimers(), 0);
+
+    delegate.appSettings.remove("minutes_after_hour");
+    services.notifier.posted.clear();
+    services.clock.time = local(2016, 3, 1, 10, 3);
+    delegate.startTimer();
+    ASSERT_EQ(services.notifier.posted.size(), 1u);
+    EXPECT_EQ(services.notifier.posted[0].title, "Download not Executed");
+}
+
+TEST_F(SchedulerTest, AMissingSwitchReadsAsOn)
+{
+    delegate.appSettings.remove("automatic_download");
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "duedate this hour=2016-03-01 09:05:00 +0000\n");
+    delegate.appSettings.insert("automatic_download", "off"); // text is no switch
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "duedate this hour=2016-03-01 09:05:00 +0000\n");
+}
+
+TEST_F(SchedulerTest, SleepStopsTheTimerAndWakeComputesAFreshDueTime)
+{
+    arm(local(2016, 3, 1, 10, 3), "5");
+    firingsUntil(local(2016, 3, 1, 10, 50));
+    services.sleepWatcher.post(platform::kWillSleepNotification);
+    services.timers.jumpTo(local(2016, 3, 1, 12, 30));
+    std::string out = capturedOutput([&] { services.sleepWatcher.post(platform::kDidWakeNotification); });
+    EXPECT_EQ(out, "duedate next hour=2016-03-01 12:05:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 13, 30)), std::vector<QDateTime>{local(2016, 3, 1, 13, 5)});
+    EXPECT_EQ(services.timers.liveTimers(), 1);
+    out = capturedOutput([&] { delegate.sleepListener("SomethingElse"); });
+    EXPECT_EQ(out, "Some other event other than the first two\n");
+}
+
+TEST_F(SchedulerTest, ASetClockReArmsFromIt)
+{
+    arm(local(2016, 3, 1, 10, 3), "5");
+    services.timers.jumpTo(local(2016, 3, 1, 17, 40));
+    const std::string out = capturedOutput([&] { services.timers.scheduled.back()->handlers.wallClockChanged(); });
+    EXPECT_EQ(out, "duedate next hour=2016-03-01 17:05:00 +0000\n");
+    EXPECT_EQ(services.timers.liveTimers(), 1);
+    EXPECT_EQ(firingsUntil(local(2016, 3, 1, 18, 10)), std::vector<QDateTime>{local(2016, 3, 1, 18, 5)});
+}
+
+TEST_F(SchedulerTest, DaylightSavingDaysKeepTheWallClockMinute)
+{
+    // Clocks go from 02:00 to 03:00 on 27 March 2016.
+    EXPECT_EQ(arm(local(2016, 3, 27, 1, 50), "15"), "duedate next hour=2016-03-27 01:15:00 +0000\n");
+    EXPECT_EQ(firingsUntil(local(2016, 3, 27, 4, 20)),
+              (std::vector<QDateTime>{local(2016, 3, 27, 3, 15), local(2016, 3, 27, 4, 15)}));
+    // And back from 03:00 to 02:00 on 30 October 2016.
+    EXPECT_EQ(arm(local(2016, 10, 30, 1, 50), "15"), "duedate next hour=2016-10-30 00:15:00 +0000\n");
+    const auto firings = firingsUntil(local(2016, 10, 30, 4, 20));
+    ASSERT_GE(firings.size(), 3u);
+    for (size_t i = 1; i < firings.size(); ++i)
+        EXPECT_EQ(firings[i - 1].secsTo(firings[i]), 3600);
+}
+
+TEST(IsBetween, StrictlyBetweenInEitherOrder)
+{
+    const QDateTime a = local(2016, 3, 1, 10, 0), b = local(2016, 3, 1, 10, 5), mid = local(2016, 3, 1, 10, 2);
+    using TavrelExtensions::isBetween;
+    EXPECT_TRUE(isBetween(mid, a, b));
+    EXPECT_TRUE(isBetween(mid, b, a));
+    EXPECT_FALSE(isBetween(a, a, b));
+    EXPECT_FALSE(isBetween(b, a, b));
+    EXPECT_FALSE(isBetween(b, b, a));
+    EXPECT_FALSE(isBetween(local(2016, 3, 1, 11, 0), a, b));
+    EXPECT_TRUE(isBetween(a, a, a));
+    EXPECT_EQ(TavrelExtensions::hour(mid), 10);
+    EXPECT_EQ(TavrelExtensions::minute(mid), 2);
+}
+
+} // namespace

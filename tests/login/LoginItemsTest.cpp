@@ -1,0 +1,134 @@
+#include "Doubles.h"
+#include "EventLoop.h"
+#include "TestHome.h"
+#include "osxLaunchAtStartup.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString self()
+{
+    return QFileInfo("/proc/self/exe").canonicalFilePath();
+}
+
+class LoginItemsTest : public testing::Test {
+protected:
+    QString entry(const QString &name) const { return QDir(home.autostart()).filePath(name); }
+    void addEntry(const QString &name, const QByteArray &exec)
+    {
+        writeFile(entry(name), "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() + "\nExec=" + exec + "\n");
+    }
+    QStringList entries() const { return QDir(home.autostart()).entryList(QDir::Files, QDir::Name); }
+
+    TestHome home;
+    DoubledServices services;
+};
+
+TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
+{
+    bool present = true;
+    EXPECT_EQ(capturedOutput([&] { present = applicationIsInStartUpItems(); }), "There are 0 login items\n");
+    EXPECT_FALSE(present);
+    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
+              "There are 0 login items\nApplication was added to login items\n");
+    ASSERT_EQ(entries(), QStringList{"zandorupdate.desktop"});
+    const QByteArray written = readFile(entry("zandorupdate.desktop"));
+    EXPECT_TRUE(written.contains("Exec=\"" + self().toUtf8() + "\"\n")) << written.constData();
+    EXPECT_TRUE(written.contains("TryExec=" + self().toUtf8() + "\n"));
+    EXPECT_TRUE(written.contains("Type=Application\n"));
+    EXPECT_TRUE(written.contains("X-GNOME-Autostart-enabled=true\n"));
+    EXPECT_TRUE(written.contains("Icon=zandorupdate\n"));
+    EXPECT_EQ(capturedOutput([&] { present = applicationIsInStartUpItems(); }), "There are 1 login items\n");
+    EXPECT_TRUE(present);
+}
+
+TEST_F(LoginItemsTest, TheAppGoesAfterTheLastOfThreeOthers)
+{
+    addEntry("a-first.desktop", "/bin/true");
+    addEntry("m-second.desktop", "sh -c true");
+    addEntry("zz-third.desktop", "\"/bin/echo\" %U");
+    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
+              "There are 3 login items\nApplication was added to login items\n");
+    const QStringList names = entries();
+    ASSERT_EQ(names.size(), 4);
+    EXPECT_EQ(names.back(), "zz-third_zandorupdate.desktop"); // file-name order is login order
+    EXPECT_TRUE(applicationIsInStartUpItems());
+}
+
+TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
+{
+    const QByteArray exec = "\"" + self().toUtf8() + "\"";
+    addEntry("a.desktop", exec);
+    addEntry("b.desktop", exec);
+    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
+              "There are 2 login items\nApplication was removed from login items\n");
+    EXPECT_EQ(entries(), QStringList{"b.desktop"});
+    EXPECT_TRUE(applicationIsInStartUpItems());
+}
+
+TEST_F(LoginItemsTest, EntriesThatDoNotResolveAreReportedAndSkipped)
+{
+    addEntry("gone.desktop", "/nowhere/program --flag");
+    writeFile(entry("empty.desktop"), "");
+    writeFile(entry("binary.desktop"), QByteArray("\x00\xff\x10\x80garbage", 12));
+    writeFile(entry("latin1.desktop"), "[Desktop Entry]\nName=caf\xe9\nExec=/bin/true\n");
+    writeFile(entry("noexec.desktop"), "[Desktop Entry]\nName=x\n");
+    writeFile(entry("huge.desktop"), "[Desktop Entry]\nExec=/bin/true\nX=" + QByteArray(3 << 20, 'a') + "\n");
+    writeFile(entry("hidden.desktop"), "[Desktop Entry]\nExec=\"" + self().toUtf8() + "\"\nHidden=true\n");
+    writeFile(entry("notes.txt"), "not an entry");
+    const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
+    // hidden.desktop is not in the list; notes.txt is no entry at all.
+    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 6 login items");
+    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 5) << out;
+}
+
+TEST_F(LoginItemsTest, ExecWithQuotesFieldCodesAndEnvironmentResolves)
+{
+    using platform::desktopEntryProgram;
+    auto program = [](const QByteArray &exec) {
+        return desktopEntryProgram("[Desktop Entry]\nExec=" + exec + "\n").value_or("none");
+    };
+    EXPECT_EQ(program("\"/bin/echo\" %U"), "/bin/echo");
+    EXPECT_EQ(program("echo %f"), QFileInfo("/usr/bin/echo").exists() ? "/usr/bin/echo" : "/bin/echo");
+    EXPECT_EQ(program("env LANG=C /bin/true"), QFileInfo("/usr/bin/env").exists() ? "/usr/bin/env" : "/bin/env");
+    EXPECT_EQ(program("\"unterminated"), "none");
+    EXPECT_EQ(program(""), "none");
+    bool hidden = false;
+    desktopEntryProgram("[Desktop Entry]\nExec=/bin/true\nHidden=true\n", &hidden);
+    EXPECT_TRUE(hidden);
+}
+
+TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
+{
+    // The written Exec line must parse back to the same program.
+    const QString odd = home.file("my apps/zandor \"update\" $HOME 100%");
+    writeFile(odd, "#!/bin/sh\n");
+    auto list = services.loginItems.open();
+    ASSERT_TRUE(list);
+    list->insertAfter(std::nullopt, odd);
+    const auto snapshot = list->snapshot();
+    ASSERT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(list->resolve(snapshot[0]).target, QFileInfo(odd).canonicalFilePath());
+}
+
+TEST_F(LoginItemsTest, AFileInsteadOfTheFolderCannotBeOpened)
+{
+    writeFile(home.autostart(), "not a folder");
+    bool present = true;
+    EXPECT_EQ(capturedOutput([&] { present = applicationIsInStartUpItems(); }), "");
+    EXPECT_FALSE(present);
+    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }), "");
+    EXPECT_EQ(readFile(home.autostart()), "not a folder");
+}
+
+TEST_F(LoginItemsTest, AMissingFolderIsCreatedOnInsert)
+{
+    ASSERT_FALSE(QFileInfo::exists(home.autostart()));
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_EQ(entries(), QStringList{"zandorupdate.desktop"});
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+#include "Dialogs.h"
+#include "EventLoop.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::AlertSpec;
+
+// Answers the next modal box from inside its own event loop.
+void answerNextBox(const std::function<void(QMessageBox &)> &answer)
+{
+    auto tries = std::make_shared<int>(0);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [answer, tries, poll] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            answer(*box);
+            return;
+        }
+        if (++*tries < 500)
+            QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+QAbstractButton *button(QMessageBox &box, const QString &text)
+{
+    for (QAbstractButton *b : box.buttons())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+TEST(QtAlerts, ShowsAWarningWithExactlyTheGivenButtons)
+{
+    platform::QtAlerts alerts;
+    QStringList texts;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowModality modality = Qt::NonModal;
+    QString headline, body;
+    answerNextBox([&](QMessageBox &box) {
+        for (QAbstractButton *b : box.buttons())
+            texts << b->text();
+        icon = box.icon();
+        modality = box.windowModality();
+        headline = box.text();
+        body = box.informativeText();
+        button(box, "OK")->click();
+    });
+    const auto outcome = alerts.runModal(AlertSpec{"Head", "Body", {"OK"}, std::nullopt});
+    EXPECT_EQ(outcome.response, platform::kAlertFirstButton);
+    EXPECT_EQ(texts, QStringList{"OK"});
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(modality, Qt::ApplicationModal);
+    EXPECT_EQ(headline, "Head");
+    EXPECT_EQ(body, "Body");
+}
+
+TEST(QtAlerts, TellsWhichButtonEndedIt)
+{
+    platform::QtAlerts alerts;
+    answerNextBox([](QMessageBox &box) { button(box, "Cancel")->click(); });
+    EXPECT_EQ(alerts.runModal(AlertSpec{"Q", "T", {"OK", "Cancel"}, std::nullopt}).response,
+              platform::kAlertFirstButton + 1);
+
+    // Closing the window counts as Cancel, never as OK.
+    answerNextBox([](QMessageBox &box) { box.close(); });
+    EXPECT_NE(alerts.runModal(AlertSpec{"Q", "T", {"OK", "Cancel"}, std::nullopt}).response,
+              platform::kAlertFirstButton);
+}
+
+TEST(QtAlerts, TheAccessoryIsAPreFilledOneLineEdit)
+{
+    platform::QtAlerts alerts;
+    QSize size;
+    QString initial;
+    answerNextBox([&](QMessageBox &box) {
+        auto *edit = box.findChild<QLineEdit *>("accessoryText");
+        ASSERT_NE(edit, nullptr);
+        size = edit->size();
+        initial = edit->text();
+        edit->setText("typed");
+        button(box, "OK")->click();
+    });
+    const auto outcome = alerts.runModal(AlertSpec{"M", "Q", {"OK", "Cancel"}, QString("default")});
+    EXPECT_EQ(size, QSize(200, 24));
+    EXPECT_EQ(initial, "default");
+    EXPECT_EQ(outcome.response, platform::kAlertFirstButton);
+    EXPECT_EQ(outcome.accessoryText, "typed");
+}
+
+TEST(CanberraAlertSound, WithoutASoundServerItDoesNothingAndReturns)
+{
+    platform::CanberraAlertSound sound;
+    sound.playAlert();
+    sound.playAlert();
+    SUCCEED();
+}
+
+} // namespace
