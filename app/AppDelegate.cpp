@@ -581,7 +581,8 @@ AttributedString AppDelegate::link_string(const QString &text, const QUrl &url)
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lblUrlAbout && event->type() == QEvent::MouseButtonRelease) {
+    // The event type first: the label is only looked at while it is whole.
+    if (event->type() == QEvent::MouseButtonRelease && watched == lblUrlAbout.data()) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton && lblUrlAbout->rect().contains(mouse->position().toPoint())) {
             openUrl();

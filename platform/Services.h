@@ -4,6 +4,7 @@
 #include "Folders.h"
 #include "HttpClient.h"
 #include "LoginItems.h"
+#include "MediaAsset.h"
 #include "Notifier.h"
 #include "SleepWatcher.h"
 #include "StatusItem.h"
@@ -29,6 +30,7 @@ struct Services {
     UrlOpener *urlOpener = nullptr;
     FileChooser *fileChooser = nullptr;
     Application *application = nullptr;
+    MediaInspector *media = nullptr;
 };
 
 // The installed services; aborts when none are installed.

@@ -1,6 +1,17 @@
 #include "TavrelExtensions.h"
 
+#include "Output.h"
 #include "Services.h"
+#include "TavrelUtils.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <sys/stat.h>
 
 namespace TavrelExtensions {
 
@@ -56,6 +67,133 @@ std::optional<QUrl> selectUrl()
     options.canChooseFiles = true;
     options.canCreateDirectories = false;
     return runChooser(options);
+}
+
+} // namespace TavrelExtensions
+
+namespace TavrelExtensions {
+
+std::vector<QUrl> subdirectories(const QUrl &url)
+{
+    if (!isDirectory(url))
+        return {};
+    std::vector<QUrl> folders;
+    for (const QUrl &entry : TavrelUtils::getFileListFromDirectory(url))
+        if (isDirectory(entry))
+            folders.push_back(entry);
+    return folders;
+}
+
+bool isDirectory(const QUrl &url)
+{
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+        return false;
+    return QFileInfo(url.toLocalFile()).isDir();
+}
+
+bool isEmpty(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
+
+QString stringByAppendingPathComponent(const QString &text, const QString &path)
+{
+    QString joined = text.isEmpty() ? path : text + QLatin1Char('/') + path;
+    // One separator wherever the parts met or repeated one, none at the end.
+    static const QRegularExpression repeated(QStringLiteral("/{2,}"));
+    joined.replace(repeated, QStringLiteral("/"));
+    if (joined.size() > 1 && joined.endsWith(QLatin1Char('/')))
+        joined.chop(1);
+    return joined;
+}
+
+std::optional<QString> stringByAppendingPathExtension(const QString &text, const QString &ext)
+{
+    if (text.isEmpty() || text.endsWith(QLatin1Char('/')) || text.endsWith(QLatin1Char('~')))
+        return std::nullopt;
+    if (ext.contains(QLatin1Char('/')) || ext.trimmed() != ext)
+        return std::nullopt;
+    return text + QLatin1Char('.') + ext;
+}
+
+bool createSubFolderAt(const QString &name, platform::DirectoryKind location)
+{
+    const auto base = platform::services().folders->firstFolder(location);
+    if (!base)
+        return false;
+    const QString path = stringByAppendingPathComponent(*base, name);
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+        printLine(QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(std::strerror(errno)), path));
+        return false;
+    }
+    return true;
+}
+
+QString toShortTimeString(const QDateTime &date)
+{
+    return QLocale::system().toString(date.toLocalTime().time(), QLocale::ShortFormat);
+}
+
+std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation)
+{
+    if (abbreviation.isEmpty())
+        return std::nullopt;
+    const QDateTime now = QDateTime::currentDateTime();
+    // The user's own zone first: "CET" in Amsterdam is Amsterdam.
+    const QTimeZone own = QTimeZone::systemTimeZone();
+    for (const QDateTime &when : {now, now.addMonths(6)})
+        if (own.abbreviation(when) == abbreviation)
+            return own;
+    // Where one abbreviation names several zones, the best known one.
+    static const std::map<QString, QByteArray> preferred{
+        {QStringLiteral("UTC"), "UTC"},
+        {QStringLiteral("GMT"), "UTC"},
+        {QStringLiteral("CST"), "America/Chicago"},
+        {QStringLiteral("CDT"), "America/Chicago"},
+        {QStringLiteral("IST"), "Asia/Kolkata"},
+        {QStringLiteral("EST"), "America/New_York"},
+        {QStringLiteral("EDT"), "America/New_York"},
+        {QStringLiteral("MST"), "America/Denver"},
+        {QStringLiteral("MDT"), "America/Denver"},
+        {QStringLiteral("PST"), "America/Los_Angeles"},
+        {QStringLiteral("PDT"), "America/Los_Angeles"},
+        {QStringLiteral("BST"), "Europe/London"},
+        {QStringLiteral("CET"), "Europe/Paris"},
+        {QStringLiteral("CEST"), "Europe/Paris"},
+        {QStringLiteral("EET"), "Europe/Athens"},
+        {QStringLiteral("AST"), "America/Halifax"},
+        {QStringLiteral("ADT"), "America/Halifax"},
+        {QStringLiteral("AEST"), "Australia/Sydney"},
+        {QStringLiteral("AEDT"), "Australia/Sydney"},
+        {QStringLiteral("JST"), "Asia/Tokyo"},
+        {QStringLiteral("KST"), "Asia/Seoul"},
+        {QStringLiteral("HKT"), "Asia/Hong_Kong"},
+        {QStringLiteral("SGT"), "Asia/Singapore"},
+    };
+    if (const auto it = preferred.find(abbreviation); it != preferred.end()) {
+        QTimeZone zone(it->second);
+        if (zone.isValid())
+            return zone;
+    }
+    // Otherwise the first zone of the database, in name order, that uses it
+    // now or half a year from now.
+    for (const QByteArray &id : QTimeZone::availableTimeZoneIds()) {
+        const QTimeZone zone(id);
+        for (const QDateTime &when : {now, now.addMonths(6)})
+            if (zone.abbreviation(when) == abbreviation)
+                return zone;
+    }
+    return std::nullopt;
+}
+
+QDateTime getLocalDate(const QString &abbreviation)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate date = now.date();
+    const QTime time(now.time().hour(), now.time().minute(), now.time().second());
+    if (const auto zone = timeZoneForAbbreviation(abbreviation))
+        return QDateTime(date, time, *zone);
+    return QDateTime(date, time);
 }
 
 } // namespace TavrelExtensions

@@ -1,10 +1,12 @@
 #include "TavrelUtils.h"
 
 #include "Output.h"
+#include "Services.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
@@ -102,4 +104,136 @@ QVariantMap TavrelUtils::getFileAttributes(const QUrl &url)
         {FilePermissionsKey, int(st.st_mode & 07777)},
         {FileModificationDateKey, QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec)},
     };
+}
+
+namespace {
+
+// Seconds as whole milliseconds, truncated; none when that is no number.
+std::optional<qint64> truncatedMs(double seconds)
+{
+    const double ms = seconds * 1000.0;
+    if (!std::isfinite(ms) || ms >= 9.2e18 || ms <= -9.2e18)
+        return std::nullopt;
+    return qint64(ms);
+}
+
+std::optional<platform::MediaAsset> inspect(const QUrl &url, bool precise)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    return platform::services().media->inspect(url.toLocalFile(), precise);
+}
+
+} // namespace
+
+std::vector<QUrl> TavrelUtils::getFileListFromDirectory(const QUrl &url)
+{
+    std::vector<QUrl> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(localPath(url), error), end; !error && it != end; it.increment(error))
+        entries.push_back(QUrl::fromLocalFile(QFile::decodeName(it->path().c_str())));
+    if (error) {
+        printLine(describe(error, url));
+        return {};
+    }
+    return entries;
+}
+
+std::vector<TavrelUtils::FileListEntry> TavrelUtils::getFileListFromDirectory(const QUrl &url, bool skipSubDirectories)
+{
+    std::vector<FileListEntry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(localPath(url), error), end; !error && it != end; it.increment(error)) {
+        const QString path = QFile::decodeName(it->path().c_str());
+        const QUrl fullName = QUrl::fromLocalFile(path);
+        const QString shortName = fullName.fileName();
+        if (shortName.startsWith(QLatin1Char('.')))
+            continue; // hidden
+        if (!skipSubDirectories || !DirectoryExists(fullName))
+            entries.push_back({shortName, fullName});
+    }
+    if (error) {
+        printLine(describe(error, url));
+        return {};
+    }
+    return entries;
+}
+
+TavrelUtils::MediaFileInfo TavrelUtils::getFileMediaInfo(const QUrl &url)
+{
+    MediaFileInfo info;
+    if (!FileExists(url.toLocalFile()))
+        return info;
+    const QVariantMap attributes = getFileAttributes(url);
+    info.urlType = attributes.value(FileTypeKey).toString();
+    info.urlExists = url.isLocalFile();
+    if (!info.urlExists)
+        return info;
+    info.urlSize = attributes.value(FileSizeKey).toULongLong();
+    info.urlName = url;
+    info.shortFileName = url.fileName();
+    info.urlPath = url.adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash).toLocalFile();
+    const qsizetype dot = info.shortFileName.lastIndexOf(QLatin1Char('.'));
+    info.urlExtenstion = dot > 0 ? info.shortFileName.mid(dot + 1) : QString();
+
+    const auto asset = inspect(url, true);
+    info.isPlayable = asset && asset->isPlayable;
+    if (!info.isPlayable)
+        return info;
+
+    const platform::MediaTrack *video = nullptr;
+    const platform::MediaTrack *audio = nullptr;
+    for (const auto &track : asset->tracks) {
+        if (track.kind == platform::TrackKind::Video && !video)
+            video = &track;
+        if (track.kind == platform::TrackKind::Audio && !audio)
+            audio = &track;
+    }
+    info.hasVideo = video;
+    info.hasAudio = audio;
+    // An unknown or endless duration leaves the initial values.
+    const auto ms = truncatedMs(asset->durationSeconds);
+    info.lengthInMs = ms.value_or(0);
+    if (video) {
+        info.frameRate = video->nominalFrameRate;
+        const double frames = double(video->nominalFrameRate) * asset->durationSeconds;
+        if (ms && std::isfinite(frames))
+            info.frameCount = qint64(frames);
+    }
+    if (audio) {
+        info.audioSampleRate = audio->sampleRate;
+        info.audioLength = audio->lengthInSampleFrames;
+        info.audioNumberOfChannels = audio->channels;
+    }
+    for (const auto &[key, value] : asset->metadata)
+        info.commonMetaData.push_back({{key, value}});
+    return info;
+}
+
+std::optional<QSizeF> TavrelUtils::resolutionSizeForLocalVideo(const QUrl &url)
+{
+    const auto asset = inspect(url, false);
+    if (!asset)
+        return std::nullopt;
+    for (const auto &track : asset->tracks) {
+        if (track.kind != platform::TrackKind::Video)
+            continue;
+        const double radians = track.rotationDegrees * M_PI / 180.0;
+        const double c = std::cos(radians), s = std::sin(radians);
+        // The transformed size, made positive.
+        return QSizeF(std::round(std::abs(track.width * c - track.height * s)),
+                      std::round(std::abs(track.width * s + track.height * c)));
+    }
+    return std::nullopt;
+}
+
+std::pair<qint64, bool> TavrelUtils::getLengthVideo(const QUrl &url) const
+{
+    const auto asset = inspect(url, false);
+    if (!asset || asset->tracks.empty())
+        return {-1, false};
+    const auto ms = truncatedMs(asset->durationSeconds);
+    if (!ms)
+        return {-1, false}; // no length to give
+    return {*ms, true};
 }

@@ -2,9 +2,14 @@
 
 #include "TavrelLogger.h"
 
+#include <QSizeF>
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 
 // File, folder and media helpers. Class-level and stateless; failures come
 // back as false or an empty result plus one printed line.
@@ -36,4 +41,42 @@ public:
     // Removes the item (a folder with its contents).
     static bool deleteFile(const QUrl &url);
     static QVariantMap getFileAttributes(const QUrl &url);
+
+    // A folder's own entries (hidden ones too), in the order the file
+    // system gives them.
+    static std::vector<QUrl> getFileListFromDirectory(const QUrl &url);
+
+    struct FileListEntry {
+        QString shortName; // the entry's file name
+        QUrl fullName;
+    };
+    static constexpr bool kSkipSubDirectories = true; // what callers normally want
+    // The entries that are not hidden; without the sub-folders when asked.
+    static std::vector<FileListEntry> getFileListFromDirectory(const QUrl &url, bool skipSubDirectories);
+
+    struct MediaFileInfo {
+        std::optional<QUrl> urlName;
+        bool urlExists = false;
+        quint64 urlSize = 0;
+        QString urlType;
+        QString urlPath;
+        QString urlExtenstion;
+        QString shortFileName;
+        qint64 lengthInMs = 0;
+        float frameRate = -1.0f;
+        qint64 frameCount = -1;
+        qint64 audioNumberOfChannels = 0;
+        qint64 audioLength = 0;
+        double audioSampleRate = 0.0;
+        bool isPlayable = false;
+        bool hasAudio = false;
+        bool hasVideo = false;
+        std::vector<std::map<QString, QString>> commonMetaData;
+    };
+
+    static MediaFileInfo getFileMediaInfo(const QUrl &url);
+    // The picture size as displayed (rotation applied); none without video.
+    static std::optional<QSizeF> resolutionSizeForLocalVideo(const QUrl &url);
+    // Playing time in milliseconds; (-1, false) for a file without tracks.
+    std::pair<qint64, bool> getLengthVideo(const QUrl &url) const;
 };

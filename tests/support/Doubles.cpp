@@ -63,7 +63,7 @@ DoubledServices::DoubledServices(const QString &resourcesDir)
 {
     scope_ = std::make_unique<platform::ServicesScope>(
         platform::Services{&folders, &statusItem, &alerts, &sound, &notifier, &systemLog, http.get(), &clock, &timers,
-                           &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &application});
+                           &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &application, &media});
 }
 
 DoubledServices::~DoubledServices() = default;

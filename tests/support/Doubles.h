@@ -195,6 +195,7 @@ public:
     RecordingUrlOpener urlOpener;
     ScriptedFileChooser fileChooser;
     FakeApplication application;
+    platform::FfmpegMediaInspector media;
 
 private:
     std::unique_ptr<platform::ServicesScope> scope_;

@@ -1,0 +1,161 @@
+#include "Doubles.h"
+#include "EventLoop.h"
+#include "TavrelExtensions.h"
+#include "TavrelUtils.h"
+#include "TestHome.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace TavrelExtensions;
+
+class HelpersTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeFile(home.file("list/a.mpeg"), "a");
+        writeFile(home.file("list/.hidden"), "h");
+        QDir().mkpath(home.file("list/sub"));
+    }
+    QUrl list() const { return QUrl::fromLocalFile(home.file("list")); }
+    static QStringList names(const std::vector<QUrl> &urls)
+    {
+        QStringList out;
+        for (const QUrl &u : urls)
+            out << u.fileName();
+        out.sort();
+        return out;
+    }
+
+    TestHome home;
+    DoubledServices services;
+};
+
+TEST_F(HelpersTest, FileChecksTellFilesFoldersAndNothingApart)
+{
+    const QUrl file = QUrl::fromLocalFile(home.file("list/a.mpeg"));
+    const QUrl missing = QUrl::fromLocalFile(home.file("nothing"));
+    EXPECT_FALSE(TavrelUtils::DirectoryExists(file));
+    EXPECT_FALSE(TavrelUtils::isDir(file));
+    EXPECT_TRUE(TavrelUtils::DirectoryExists(list()));
+    EXPECT_FALSE(TavrelUtils::DirectoryExists(missing));
+    EXPECT_TRUE(TavrelUtils::FileExists(home.file("list")));
+    EXPECT_TRUE(TavrelUtils::urlExists(file));
+    EXPECT_EQ(capturedOutput([&] { EXPECT_FALSE(TavrelUtils::urlExists(missing)); }), "");
+
+    const QVariantMap attributes = TavrelUtils::getFileAttributes(file);
+    EXPECT_EQ(attributes.value(TavrelUtils::FileSizeKey).toULongLong(), 1u);
+    EXPECT_EQ(attributes.value(TavrelUtils::FileTypeKey).toString(), TavrelUtils::FileTypeRegular);
+    std::string out = capturedOutput([&] { EXPECT_TRUE(TavrelUtils::getFileAttributes(missing).isEmpty()); });
+    EXPECT_EQ(out.rfind("Error: No such file or directory", 0), 0u) << out;
+
+    out = capturedOutput([&] { EXPECT_FALSE(TavrelUtils::deleteFile(missing)); });
+    EXPECT_EQ(out.rfind("Ooops! Something went wrong: No such file or directory", 0), 0u) << out;
+    EXPECT_EQ(occurrences(out, "\n"), 1);
+    EXPECT_TRUE(TavrelUtils::deleteFile(list())); // a folder goes with its contents
+    EXPECT_FALSE(QFileInfo::exists(home.file("list")));
+}
+
+TEST_F(HelpersTest, ThePlainListingHasEveryEntry)
+{
+    EXPECT_EQ(names(TavrelUtils::getFileListFromDirectory(list())), (QStringList{".hidden", "a.mpeg", "sub"}));
+    const std::string out = capturedOutput(
+        [&] { EXPECT_TRUE(TavrelUtils::getFileListFromDirectory(QUrl::fromLocalFile(home.file("no"))).empty()); });
+    EXPECT_EQ(occurrences(out, "\n"), 1);
+    EXPECT_NE(out.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(HelpersTest, TheDetailedListingSkipsHiddenEntriesAndMaybeFolders)
+{
+    const auto files = TavrelUtils::getFileListFromDirectory(list(), TavrelUtils::kSkipSubDirectories);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].shortName, "a.mpeg");
+    EXPECT_EQ(files[0].fullName, QUrl::fromLocalFile(home.file("list/a.mpeg")));
+    const auto all = TavrelUtils::getFileListFromDirectory(list(), false);
+    QStringList shortNames;
+    for (const auto &entry : all)
+        shortNames << entry.shortName;
+    shortNames.sort();
+    EXPECT_EQ(shortNames, (QStringList{"a.mpeg", "sub"}));
+}
+
+TEST_F(HelpersTest, SubdirectoriesAndIsDirectory)
+{
+    EXPECT_EQ(names(subdirectories(list())), QStringList{"sub"});
+    EXPECT_TRUE(subdirectories(QUrl::fromLocalFile(home.file("list/a.mpeg"))).empty());
+    EXPECT_TRUE(subdirectories(QUrl("https://example.com/list")).empty());
+    EXPECT_TRUE(isDirectory(list()));
+    EXPECT_FALSE(isDirectory(QUrl("https://example.com/")));
+    EXPECT_FALSE(isDirectory(QUrl()));
+}
+
+TEST(TextHelpers, IsEmptyIgnoresBlanksAndLineBreaks)
+{
+    EXPECT_TRUE(isEmpty(""));
+    EXPECT_TRUE(isEmpty(" "));
+    EXPECT_TRUE(isEmpty("  \n"));
+    EXPECT_TRUE(isEmpty("\t\r\n\t"));
+    EXPECT_FALSE(isEmpty(" a "));
+}
+
+TEST(TextHelpers, PathComponentsMeetAtOneSeparator)
+{
+    EXPECT_EQ(stringByAppendingPathComponent("a", "b"), "a/b");
+    EXPECT_EQ(stringByAppendingPathComponent("a/", "b"), "a/b");
+    EXPECT_EQ(stringByAppendingPathComponent("a", "/b"), "a/b");
+    EXPECT_EQ(stringByAppendingPathComponent("/", "b"), "/b");
+    EXPECT_EQ(stringByAppendingPathComponent("", "b"), "b");
+    EXPECT_EQ(stringByAppendingPathComponent("/x/y", "b/"), "/x/y/b");
+}
+
+TEST(TextHelpers, ExtensionsAndWhenTheyAreRefused)
+{
+    EXPECT_EQ(stringByAppendingPathExtension("clip", "mpeg"), "clip.mpeg");
+    EXPECT_EQ(stringByAppendingPathExtension("/a/clip.part", "mxf"), "/a/clip.part.mxf");
+    EXPECT_EQ(stringByAppendingPathExtension("", "mpeg"), std::nullopt);
+    EXPECT_EQ(stringByAppendingPathExtension("folder/", "mpeg"), std::nullopt);
+    EXPECT_EQ(stringByAppendingPathExtension("~", "mpeg"), std::nullopt);
+    EXPECT_EQ(stringByAppendingPathExtension("clip", "a/b"), std::nullopt);
+    EXPECT_EQ(stringByAppendingPathExtension("clip", " mpeg"), std::nullopt);
+}
+
+TEST_F(HelpersTest, CreateSubFolderRefusesAnExistingOne)
+{
+    EXPECT_TRUE(createSubFolderAt("News", platform::DirectoryKind::Documents));
+    EXPECT_TRUE(QFileInfo(home.documents() + "/News").isDir());
+    const std::string out =
+        capturedOutput([] { EXPECT_FALSE(createSubFolderAt("News", platform::DirectoryKind::Documents)); });
+    EXPECT_NE(out.find("File exists"), std::string::npos) << out;
+    EXPECT_FALSE(createSubFolderAt("a/b", platform::DirectoryKind::Documents)); // no parents made
+}
+
+TEST(DateHelpers, ShortTimeAndZonesByAbbreviation)
+{
+    const QDateTime at(QDate(2016, 3, 1), QTime(9, 7));
+    EXPECT_EQ(toShortTimeString(at), QLocale::system().toString(QTime(9, 7), QLocale::ShortFormat));
+    EXPECT_FALSE(toShortTimeString(at).contains("2016"));
+
+    // The user's own zone: now, without its fraction of a second.
+    const QString own = QDateTime::currentDateTime().timeZoneAbbreviation();
+    const QDateTime before = QDateTime::currentDateTime();
+    const QDateTime local = getLocalDate(own);
+    EXPECT_EQ(local.time().msec(), 0);
+    EXPECT_LE(std::llabs(before.secsTo(local)), 2);
+
+    // Unknown: the zone stays unset, so the same.
+    EXPECT_LE(std::llabs(QDateTime::currentDateTime().secsTo(getLocalDate("QQQX"))), 2);
+
+    // Ambiguous abbreviations go to their best-known zone.
+    EXPECT_EQ(timeZoneForAbbreviation("CST")->id(), "America/Chicago");
+    EXPECT_EQ(timeZoneForAbbreviation("IST")->id(), "Asia/Kolkata");
+    EXPECT_FALSE(timeZoneForAbbreviation(""));
+
+    // Same wall clock, other zone: UTC clocks show our time later (or earlier) by our offset.
+    const QDateTime utc = getLocalDate("UTC");
+    const QDateTime here = getLocalDate("QQQX");
+    EXPECT_LE(std::llabs(here.secsTo(utc) - here.offsetFromUtc()), 2);
+}
+
+} // namespace
