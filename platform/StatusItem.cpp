@@ -1,5 +1,6 @@
 #include "StatusItem.h"
 
+#include <QCursor>
 #include <QFile>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -17,7 +18,12 @@ QIcon namedImage(const QString &name)
 TrayStatusItem::TrayStatusItem() : tray_(std::make_unique<QSystemTrayIcon>())
 {
     QObject::connect(tray_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger && clickAction_)
+        if (reason != QSystemTrayIcon::Trigger)
+            return;
+        // A plain click opens the menu too, not only the context click.
+        if (QMenu *menu = tray_->contextMenu(); menu && !menu->isVisible())
+            menu->popup(QCursor::pos());
+        if (clickAction_)
             clickAction_();
     });
     // Without an image Qt refuses to show the icon; setImage() shows it.
