@@ -30,9 +30,8 @@ int main(int argc, char *argv[])
     platform::DesktopUrlOpener urlOpener;
     platform::QtFileChooser fileChooser;
     platform::QtApplication app;
-    platform::FfmpegMediaInspector media;
     platform::ServicesScope services({&folders, &statusItem, &alerts, &alertSound, &notifier, &systemLog, &http, &clock,
-                                      &timers, &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &app, &media});
+                                      &timers, &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &app});
 
     AppDelegate delegate;
     MainInterface interface(delegate);

@@ -378,22 +378,32 @@ void CurlHttpClient::Worker::run()
     running.clear();
 }
 
-CurlHttpClient::CurlHttpClient() : worker_(std::make_unique<Worker>())
-{
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    (void)initialised;
-    worker_->multi = curl_multi_init();
-    worker_->mainThreadReceiver = this;
-    worker_->umask = currentUmask();
-    worker_->thread = std::thread([w = worker_.get()] { w->run(); });
-}
+CurlHttpClient::CurlHttpClient() = default;
 
 CurlHttpClient::~CurlHttpClient()
 {
+    if (!worker_)
+        return;
     worker_->stopping = true;
     curl_multi_wakeup(worker_->multi);
     worker_->thread.join();
     curl_multi_cleanup(worker_->multi);
+}
+
+// Started with the first download: most starts of the app fetch nothing for
+// an hour, and TLS set-up is not free.
+CurlHttpClient::Worker &CurlHttpClient::worker()
+{
+    if (!worker_) {
+        static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+        (void)initialised;
+        worker_ = std::make_unique<Worker>();
+        worker_->multi = curl_multi_init();
+        worker_->mainThreadReceiver = this;
+        worker_->umask = currentUmask();
+        worker_->thread = std::thread([w = worker_.get()] { w->run(); });
+    }
+    return *worker_;
 }
 
 void CurlHttpClient::download(const HttpRequest &request, Destination destination, Progress progress,
@@ -404,11 +414,12 @@ void CurlHttpClient::download(const HttpRequest &request, Destination destinatio
     transfer->destination = std::move(destination);
     transfer->progress = std::move(progress);
     transfer->completion = std::move(completion);
+    Worker &w = worker();
     {
-        std::lock_guard lock(worker_->mutex);
-        worker_->incoming.push_back(std::move(transfer));
+        std::lock_guard lock(w.mutex);
+        w.incoming.push_back(std::move(transfer));
     }
-    curl_multi_wakeup(worker_->multi);
+    curl_multi_wakeup(w.multi);
 }
 
 } // namespace platform

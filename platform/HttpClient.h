@@ -62,6 +62,7 @@ public:
     struct Worker;
 
 private:
+    Worker &worker();
     std::unique_ptr<Worker> worker_;
 };
 

@@ -1,0 +1,45 @@
+#!/usr/bin/python3
+"""Small helpers the benchmarks share: run a program until a line shows up,
+and read its peak memory."""
+import os
+import subprocess
+import time
+
+
+def run_until(argv, marker, timeout=30, env=None):
+    """Starts argv, waits for a line starting with marker; returns
+    (seconds, peak RSS in KiB, process) with the process still running."""
+    start = time.monotonic()
+    proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env, text=True)
+    deadline = start + timeout
+    while time.monotonic() < deadline:
+        line = proc.stdout.readline()
+        if not line:
+            break
+        if line.startswith(marker):
+            elapsed = time.monotonic() - start
+            return elapsed, peak_kib(proc.pid), proc
+    proc.kill()
+    raise RuntimeError("%s never printed %r" % (argv[0], marker))
+
+
+def peak_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    return 0
+
+
+def stop(proc):
+    proc.terminate()
+    try:
+        proc.wait(5)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+def median(values):
+    values = sorted(values)
+    return values[len(values) // 2]
