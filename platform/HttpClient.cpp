@@ -19,7 +19,8 @@ namespace platform {
 
 namespace {
 
-constexpr std::int64_t kProgressStep = 1 << 20; // one line per MiB is plenty
+constexpr std::int64_t kProgressStep = 1 << 20;   // one line per MiB is plenty
+constexpr std::int64_t kWritebackStep = 8 << 20;  // bytes between writeback starts
 
 mode_t currentUmask()
 {
@@ -149,6 +150,7 @@ struct Transfer {
     bool discarding = false; // a body we will not keep (status other than 200)
     std::int64_t received = 0;
     std::int64_t reported = -1;
+    std::int64_t flushed = 0; // handed to writeback so far
 };
 
 struct CurlHttpClient::Worker {
@@ -228,6 +230,12 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
                 return 0;
             }
             done += size_t(n);
+        }
+        // Start writing back as we go, so the flush before the rename has
+        // little left to wait for.
+        if (t.received + std::int64_t(bytes) - t.flushed >= kWritebackStep) {
+            sync_file_range(t.fd, t.flushed, 0, SYNC_FILE_RANGE_WRITE);
+            t.flushed = t.received + std::int64_t(bytes);
         }
     }
     t.received += std::int64_t(bytes);
@@ -312,7 +320,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
         }
         if (t.fd >= 0) {
             fchmod(t.fd, 0666 & ~umask);
-            if (::fsync(t.fd) != 0)
+            if (::fdatasync(t.fd) != 0)
                 result.error = errnoText(errno);
             ::close(t.fd);
             t.fd = -1;
