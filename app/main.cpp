@@ -3,7 +3,10 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QLockFile>
+#include <QStandardPaths>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +15,14 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("zandorupdate"));
     // A tray app: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One instance per user: autostart and a manual start must not both fetch.
+    QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                       QStringLiteral("/zandorupdate.lock"));
+    if (!instance.tryLock(0)) {
+        std::printf("ZandorUpdate is already running\n");
+        return 0;
+    }
 
     platform::DesktopFolders folders;
     platform::TrayStatusItem statusItem;

@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""The real binary end to end: an hourly update that is due at once fetches the
+clip from nginx over HTTPS, says so by notification, and a later update that
+the server answers with 404 leaves the clip alone."""
+
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, NewsServer, make_clip, wait_for, write_settings
+from trusted import can_isolate, trusting
+
+app = sys.argv[1]
+if not can_isolate():
+    print("skipped: no mount namespace here to trust the test certificate authority")
+    sys.exit(77)
+
+failures = []
+passed = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what)
+    (passed if condition else failures).append(what)
+
+
+desktop = Desktop()
+try:
+    server = NewsServer(desktop)
+    clip_path = desktop.path("clip.mpeg")
+    make_clip(clip_path)
+    clip = open(clip_path, "rb").read()
+    server.publish("zandor.mpeg", clip)
+    clips = os.path.join(desktop.env["HOME"], "Clips")
+    target = os.path.join(clips, "zandor.mpeg")
+    # Two hours back from the next full hour: the first firing is already past.
+    write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
+                   minutes_after_hour="-120")
+
+    argv = trusting(server.ca, desktop.work, [app])
+    first = desktop.start(argv, "app1.log")
+    check(wait_for(lambda: "File Succesfully Received" in desktop.notifications(), 60),
+          "the unattended update posts \"File Succesfully Received\"")
+    check(target in desktop.notifications(), "the notification names the stored file")
+    check(os.path.exists(target) and open(target, "rb").read() == clip, "the clip is in the download folder")
+    log = open(desktop.path("app1.log")).read()
+    check("duedate next hour=" in log, "the due-time line is printed")
+    check(" of %d" % len(clip) in log, "progress lines are printed")
+    check("ZandorUpdate" in desktop.notifications(), "notifications carry the app's name")
+
+    # One instance per user: a second start leaves at once.
+    second = subprocess.run([app], env=desktop.env, capture_output=True, text=True, timeout=60)
+    check(second.returncode == 0 and "already running" in second.stdout, "a second start exits with one line")
+    first.terminate()
+    first.wait(20)
+
+    # The server no longer has the clip: the next update must keep ours.
+    server.withdraw("zandor.mpeg")
+    third = desktop.start(argv, "app2.log")
+    wait_for(lambda: "duedate" in open(desktop.path("app2.log")).read(), 30)
+    time.sleep(4)  # the 404 alert is up by now; nothing else will happen
+    check(open(target, "rb").read() == clip, "a 404 leaves the earlier clip intact")
+    check(not [n for n in os.listdir(clips) if ".part-" in n], "no partial file is left behind")
+    check(desktop.notifications().count("File Succesfully Received") == 1, "the 404 is not reported as success")
+    third.terminate()
+    third.wait(20)
+finally:
+    desktop.close()
+
+print("%d passed, %d failed" % (len(passed), len(failures)))
+sys.exit(1 if failures else 0)

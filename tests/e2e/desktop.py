@@ -1,0 +1,193 @@
+"""A throw-away desktop for tests of the real binary: a home, Xvfb, a private
+session bus (no service folders, so nothing is started behind our back) with
+a logging notification daemon, and nginx serving the clips over HTTPS."""
+
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+PYTHON = "/usr/bin/python3"  # Debian's, with the D-Bus modules
+
+
+def wait_for(condition, timeout=20.0, step=0.05):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return False
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class Desktop:
+    def __init__(self, with_notifications=True):
+        self.work = tempfile.mkdtemp(prefix="zandor-e2e-")
+        self.processes = []
+        self.env = dict(os.environ)
+        home = self.path("home")
+        for sub in ("Documents", ".config", ".local/share", "Clips"):
+            os.makedirs(os.path.join(home, sub), exist_ok=True)
+        runtime = self.path("runtime")
+        os.makedirs(runtime, mode=0o700)
+        with open(os.path.join(home, ".config/user-dirs.dirs"), "w") as f:
+            f.write('XDG_DOCUMENTS_DIR="$HOME/Documents"\n')
+        self.env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_RUNTIME_DIR=runtime,
+                        DBUS_SYSTEM_BUS_ADDRESS="disabled:", QT_QPA_PLATFORM="xcb")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self._start_x()
+        self._start_bus()
+        if with_notifications:
+            self.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l",
+                        self.path("notifications.log")], "dbusmock.log")
+            assert wait_for(lambda: self.has_name("org.freedesktop.Notifications")), "no notification daemon"
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def start(self, argv, log, **kw):
+        out = open(self.path(log), "w")
+        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                env=self.env, **kw)
+        self.processes.append(proc)
+        return proc
+
+    def _start_x(self):
+        read, write = os.pipe()
+        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x640x24", "-nolisten", "tcp"],
+                   "xvfb.log", pass_fds=(write,))
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+    def _start_bus(self):
+        socket_path = self.path("bus")
+        with open(self.path("bus.conf"), "w") as f:
+            f.write('<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN" '
+                    '"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">'
+                    "<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>"
+                    '<policy context="default"><allow send_destination="*" eavesdrop="true"/>'
+                    '<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' % socket_path)
+        self.start(["dbus-daemon", "--config-file=" + self.path("bus.conf"), "--nofork"], "bus.log")
+        assert wait_for(lambda: os.path.exists(socket_path)), "no session bus"
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + socket_path
+
+    def has_name(self, name):
+        result = subprocess.run(["dbus-send", "--bus=" + self.env["DBUS_SESSION_BUS_ADDRESS"], "--print-reply",
+                                 "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                                capture_output=True, text=True)
+        return "boolean true" in result.stdout
+
+    def notifications(self):
+        try:
+            with open(self.path("notifications.log")) as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
+    def close(self):
+        for proc in reversed(self.processes):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+class NewsServer:
+    """nginx with a test certificate authority, POST on /zandor/ behind Basic auth."""
+
+    def __init__(self, desktop, user="news", password="secret"):
+        self.root = desktop.path("server")
+        os.makedirs(os.path.join(self.root, "www/zandor"))
+        os.makedirs(os.path.join(self.root, "tmp"))
+        p = lambda name: os.path.join(self.root, name)
+        run = lambda *a: subprocess.run(a, check=True, capture_output=True)
+        with open(p("san.ext"), "w") as f:
+            f.write("subjectAltName=IP:127.0.0.1\n")
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", p("ca.key"), "-out", p("ca.pem"),
+            "-days", "1", "-subj", "/CN=ZandorUpdate e2e CA")
+        run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", p("server.key"), "-out",
+            p("server.csr"), "-subj", "/CN=127.0.0.1")
+        run("openssl", "x509", "-req", "-in", p("server.csr"), "-CA", p("ca.pem"), "-CAkey", p("ca.key"),
+            "-CAcreateserial", "-out", p("server.pem"), "-days", "1", "-extfile", p("san.ext"))
+        hashed = run("openssl", "passwd", "-apr1", password).stdout.decode().strip()
+        with open(p("htpasswd"), "w") as f:
+            f.write("%s:%s\n" % (user, hashed))
+        self.port = free_port()
+        with open(p("nginx.conf"), "w") as f:
+            f.write("""daemon off; master_process off; worker_processes 1;
+pid %(r)s/nginx.pid; error_log %(r)s/error.log warn;
+events { worker_connections 64; }
+http { access_log off; default_type application/octet-stream; sendfile on;
+  client_body_temp_path %(r)s/tmp; proxy_temp_path %(r)s/tmp; fastcgi_temp_path %(r)s/tmp;
+  uwsgi_temp_path %(r)s/tmp; scgi_temp_path %(r)s/tmp;
+  server { listen 127.0.0.1:%(port)d ssl; ssl_certificate %(r)s/server.pem; ssl_certificate_key %(r)s/server.key;
+    root %(r)s/www;
+    location /zandor/ { auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; } } }
+""" % {"r": self.root, "port": self.port})
+        self.ca = p("ca.pem")
+        desktop.start(["/usr/sbin/nginx", "-p", self.root, "-e", p("error.log"), "-c", p("nginx.conf")],
+                      "nginx.log")
+
+        def answers():
+            try:
+                socket.create_connection(("127.0.0.1", self.port), 0.2).close()
+                return True
+            except OSError:
+                return False
+
+        assert wait_for(answers), "nginx did not start"
+
+    def url(self, name):
+        return "https://127.0.0.1:%d/zandor/%s" % (self.port, name)
+
+    def publish(self, name, data):
+        with open(os.path.join(self.root, "www/zandor", name), "wb") as f:
+            f.write(data)
+
+    def withdraw(self, name):
+        os.remove(os.path.join(self.root, "www/zandor", name))
+
+
+def make_clip(path, seconds=2):
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    "testsrc=size=320x240:rate=25:duration=%d" % seconds, "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=%d" % seconds, "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob",
+                    path], check=True)
+
+
+def write_settings(desktop, **settings):
+    """The settings file, as the app would have saved it."""
+    import plistlib
+    folder = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate")
+    os.makedirs(folder, mode=0o700, exist_ok=True)
+    values = {"mpg_download": 1, "mxf_download": 0, "username": "news", "password": "secret",
+              "minutes_after_hour": "5", "downloadfilepath": os.path.join(desktop.env["HOME"], "Clips"),
+              "start_at_startup": 0, "automatic_download": 1, "mpg_url": "", "mxf_url": ""}
+    values.update(settings)
+    path = os.path.join(folder, "appSettings.plist")
+    with open(path, "wb") as f:
+        plistlib.dump({"appSettings": values}, f)
+    os.chmod(path, 0o600)
+    return path

@@ -1,0 +1,75 @@
+#!/usr/bin/python3
+"""The tray icon as a desktop panel sees it: with a StatusNotifierWatcher on
+the session bus, the app registers a StatusNotifierItem whose icon is set and
+whose menu holds the four commands; Quit from that menu ends the app."""
+
+import os
+import sys
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import PYTHON, Desktop, wait_for
+
+app = sys.argv[1]
+failures, passed = [], []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what)
+    (passed if condition else failures).append(what)
+
+
+def labels(layout):
+    _, properties, children = layout
+    found = [str(properties["label"])] if "label" in properties else []
+    for child in children:
+        found += labels(child)
+    return found
+
+
+def find(layout, label):
+    item_id, properties, children = layout
+    if str(properties.get("label", "")) == label:
+        return int(item_id)
+    for child in children:
+        found = find(child, label)
+        if found is not None:
+            return found
+    return None
+
+
+desktop = Desktop()
+try:
+    registrations = desktop.path("items.log")
+    desktop.start([PYTHON, os.path.join(os.path.dirname(os.path.abspath(__file__)), "watcher.py"), registrations],
+                  "watcher.log")
+    assert wait_for(lambda: desktop.has_name("org.kde.StatusNotifierWatcher")), "no watcher"
+    proc = desktop.start([app], "app.log")
+    registered = wait_for(lambda: os.path.exists(registrations) and open(registrations).read().strip(), 60)
+    check(bool(registered), "the app registers a StatusNotifierItem")
+    if registered:
+        service, sender = open(registrations).readline().split()
+        bus = dbus.bus.BusConnection(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+        owner = sender if service.startswith("/") else service
+        item = bus.get_object(owner, "/StatusNotifierItem")
+        properties = dbus.Interface(item, dbus.PROPERTIES_IFACE)
+        pixmaps = properties.Get("org.kde.StatusNotifierItem", "IconPixmap")
+        check(len(pixmaps) > 0 and len(pixmaps[0][2]) > 0, "the item shows an icon")
+        menu_path = properties.Get("org.kde.StatusNotifierItem", "Menu")
+        menu = dbus.Interface(bus.get_object(owner, menu_path), "com.canonical.dbusmenu")
+        _, layout = menu.GetLayout(0, -1, [])
+        found = labels(layout)
+        for label in ("Update Now", "Settings…", "About ZandorUpdate…", "Quit ZandorUpdate"):
+            check(label in found, "the menu has %r" % label)
+        quit_id = find(layout, "Quit ZandorUpdate")
+        if quit_id is not None:
+            menu.Event(quit_id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+            check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the menu ends the app")
+finally:
+    if failures:  # what the app and the watcher said, for the reader of the failure
+        print(open(desktop.path("app.log")).read(), open(desktop.path("watcher.log")).read())
+    desktop.close()
+
+print("%d passed, %d failed" % (len(passed), len(failures)))
+sys.exit(1 if failures else 0)
