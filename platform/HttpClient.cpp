@@ -19,8 +19,8 @@ namespace platform {
 
 namespace {
 
-constexpr std::int64_t kProgressStep = 1 << 20;   // one line per MiB is plenty
-constexpr std::int64_t kWritebackStep = 8 << 20;  // bytes between writeback starts
+constexpr std::int64_t kProgressStep = 1 << 20;  // one line per MiB is plenty
+constexpr std::int64_t kWritebackStep = 8 << 20; // bytes between writeback starts
 
 mode_t currentUmask()
 {

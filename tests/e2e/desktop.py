@@ -30,8 +30,9 @@ def free_port():
 
 
 class Desktop:
-    def __init__(self, with_notifications=True):
+    def __init__(self, with_notifications=True, headless=True, tray=False):
         self.work = tempfile.mkdtemp(prefix="zandor-e2e-")
+        self.keep = False
         self.processes = []
         self.env = dict(os.environ)
         home = self.path("home")
@@ -45,8 +46,13 @@ class Desktop:
                         XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_RUNTIME_DIR=runtime,
                         DBUS_SYSTEM_BUS_ADDRESS="disabled:", QT_QPA_PLATFORM="xcb")
         self.env.pop("WAYLAND_DISPLAY", None)
+        if not headless:  # the user's own display and session bus
+            return
         self._start_x()
         self._start_bus()
+        if tray:
+            self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
+                        "--transparent", "false", "--SetDockType", "true"], "trayer.log")
         if with_notifications:
             self.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l",
                         self.path("notifications.log")], "dbusmock.log")
@@ -111,7 +117,8 @@ class Desktop:
                 except subprocess.TimeoutExpired:
                     proc.kill()
                     proc.wait()
-        shutil.rmtree(self.work, ignore_errors=True)
+        if not self.keep:
+            shutil.rmtree(self.work, ignore_errors=True)
 
 
 class NewsServer:

@@ -1,0 +1,47 @@
+#!/usr/bin/python3
+"""The demo: a local news-file server with a freshly made clip, and the real
+app in a throw-away home whose settings point at it, so the first hourly
+update runs at once."""
+
+import os
+import subprocess
+import sys
+import time
+
+top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(top, "tests", "e2e"))
+from desktop import Desktop, NewsServer, make_clip, wait_for, write_settings
+from trusted import can_isolate, trusting
+
+app = os.path.join(top, "build", "release", "app", "zandorupdate")
+headless = not os.environ.get("DISPLAY") and not os.environ.get("WAYLAND_DISPLAY")
+if not can_isolate():
+    sys.exit("demo: needs a mount namespace (root, or unprivileged user namespaces) to trust its own server")
+
+desktop = Desktop(headless=headless, tray=True)
+desktop.keep = headless
+try:
+    server = NewsServer(desktop)
+    clip = desktop.path("clip.mpeg")
+    make_clip(clip, seconds=5)
+    server.publish("zandor.mpeg", open(clip, "rb").read())
+    folder = os.path.join(desktop.env["HOME"], "Clips")
+    write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
+                   minutes_after_hour="-120")  # due two hours ago: fires at once
+    print("demo: news server on https://127.0.0.1:%d, settings in %s" % (server.port, desktop.env["XDG_DATA_HOME"]))
+    proc = desktop.start(trusting(server.ca, desktop.work, [app]), "app.log")
+    target = os.path.join(folder, "zandor.mpeg")
+    done = wait_for(lambda: os.path.exists(target), 60)
+    print("demo: %s" % ("downloaded " + target if done else "no download yet; see " + desktop.path("app.log")))
+    if headless:
+        time.sleep(2)  # let the tray and the notification settle
+        shot = desktop.path("screen.png")
+        subprocess.run(["import", "-display", desktop.env["DISPLAY"], "-window", "root", shot])
+        print("demo: notifications shown: %s" % desktop.path("notifications.log"))
+        print("demo: screenshot: %s" % shot)
+        print("demo: the app's output: %s" % desktop.path("app.log"))
+        sys.exit(0 if done else 1)
+    print("demo: ZandorUpdate is in your tray; quit it from its menu to end the demo")
+    proc.wait()
+finally:
+    desktop.close()
