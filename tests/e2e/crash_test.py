@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Crash safety: the settings file and the download folder after SIGKILL at
+random moments. The settings file must always parse and hold one whole
+record; the clip must always be the old one or the new one, never a part."""
+
+import os
+import plistlib
+import random
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, NewsServer, wait_for, write_settings
+from trusted import can_isolate, trusting
+
+save_loop, app = sys.argv[1], sys.argv[2]
+rounds = int(os.environ.get("CRASH_ROUNDS", "300"))
+failures, passed = [], []
+random.seed(int(os.environ.get("CRASH_SEED", "4711")))
+
+
+def check(condition, what):
+    if not condition:
+        print("FAIL " + what)
+        failures.append(what)
+    else:
+        passed.append(what)
+
+
+desktop = Desktop(with_notifications=False)
+try:
+    settings = write_settings(desktop)
+    for n in range(rounds):
+        proc = subprocess.Popen([save_loop], env=desktop.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        proc.stdout.readline()  # saving from now on
+        time.sleep(random.uniform(0, 0.03))
+        proc.send_signal(signal.SIGKILL)
+        proc.wait()
+        proc.stdout.close()
+        try:
+            record = plistlib.load(open(settings, "rb"))["appSettings"]
+            whole = record.get("round") in (0, 1) and len(record["filler"]) == 20000 + 20000 * record["round"]
+        except Exception as error:  # noqa: BLE001 - any failure to read is the finding
+            whole = False
+            print("unreadable after round %d: %s" % (n, error))
+        check(whole, "settings whole after kill %d" % n)
+    print("%d kills during saves: settings always whole" % rounds if not failures else "settings damaged")
+
+    if not can_isolate():
+        print("download part skipped: no mount namespace to trust the test certificate authority")
+    else:
+        server = NewsServer(desktop)
+        old = b"old clip " * 100000
+        new = b"NEW CLIP " * 3000000  # 27 MB: long enough to be killed in the middle
+        server.publish("zandor.mpeg", new)
+        clips = os.path.join(desktop.env["HOME"], "Clips")
+        target = os.path.join(clips, "zandor.mpeg")
+        write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
+                       minutes_after_hour="-120")
+        argv = trusting(server.ca, desktop.work, [app])
+        desktop.env["QT_QPA_PLATFORM"] = "offscreen"
+        kills = int(os.environ.get("CRASH_DOWNLOAD_ROUNDS", "30"))
+        for n in range(kills):
+            with open(target, "wb") as f:
+                f.write(old)
+            log = open(desktop.path("crash-app.log"), "w")
+            proc = subprocess.Popen(argv, env=desktop.env, stdout=subprocess.PIPE, stderr=log, text=True)
+            # Kill somewhere in the download: after the due-time line, at a random moment.
+            while True:
+                line = proc.stdout.readline()
+                if not line or line.startswith("duedate"):
+                    break
+            time.sleep(random.uniform(0, 0.4))
+            proc.send_signal(signal.SIGKILL)
+            proc.wait()
+            proc.stdout.close()
+            data = open(target, "rb").read()
+            check(data in (old, new), "clip old or new after kill %d (got %d bytes)" % (n, len(data)))
+            for name in os.listdir(clips):  # what a killed transfer leaves is hidden, never the clip
+                if name != "zandor.mpeg":
+                    check(name.startswith(".zandor.mpeg.part-"), "only hidden parts beside the clip: " + name)
+                    os.remove(os.path.join(clips, name))
+        print("%d kills during downloads: the clip always whole" % kills)
+finally:
+    desktop.close()
+
+print("%d passed, %d failed" % (len(passed), len(failures)))
+sys.exit(1 if failures else 0)
