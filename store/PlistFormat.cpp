@@ -37,11 +37,11 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         return QVariant(value);
     }
     case PLIST_STRING: {
-        char *text = nullptr;
-        plist_get_string_val(node, &text);
-        QString value = QString::fromUtf8(text ? text : "");
-        free(text);
-        return QVariant(value);
+        // By pointer and length: Debian's libplist asserts (and so aborts)
+        // when plist_get_string_val meets a text with a NUL in it.
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return QVariant(QString::fromUtf8(text ? text : "", text ? qsizetype(length) : 0));
     }
     case PLIST_KEY: {
         char *text = nullptr;

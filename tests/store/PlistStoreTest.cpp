@@ -212,6 +212,27 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     ASSERT_TRUE(binary);
     EXPECT_EQ(binary->value("name").toString(), "value");
 
+    // A text with a NUL in it (found by fuzzing: libplist used to abort on it).
+    const QByteArray nul = QByteArray::fromBase64(
+        "PD94bWwgdmVyc2lvbj0iMS4wIiBlbmNvZGluZz0iVVRGLTgiPz4KPCFET0NUWVBFIHBsaXN0IFBVQkxJQyAiLS8vQXBwbGUvL0RURCBQTElTVC"
+        "AxLjAvL0VOIiAiaHR0cDovL3d3dy5hcHBsZS5jb20vRFREcy9Qcm9wZXJ0eUxpc3QtMS4wLmR0ZCI+"
+        "CjxwbGlzdCB2ZXJzaW9uPSIxLjAiPgo8ZGljdD4KCTxrZXk+YXBwU2V0dGluZ3M8L2tleT4KCTxkaWN0PgoJCTxrZXk+"
+        "YXV0b21hdGljX2Rvd25sb2FkPC9rZXk+CgkJPGludGVnZXI+"
+        "MTwvaW50ZWdlcj4KCQk8a2V5PmRvd25sb2FkZmlsZXBhdGg8L2tleT4KCQk8c3RyaW5nPjwvc3RyaW5nPgoJCTxrZXk+"
+        "bWludXRlc19hZnRlcl9ob3VyPC9rZXk+CgkJPHN0cmluZz41PC9zdHJpbmc+"
+        "CgkJPGtleT5tcGdfZG93bmxvYWQ8L2tleT4KCQk8aW50ZWdlcj4xPC9pbnRlZ2VyPgoJCTxrZXk+bXBnX3VybDwva2V5PgoJCTxzdHJpbmc+"
+        "aHR0owcICSM/"
+        "+AAAAAAAAAlBeAgLFxwecGxlL3phbmRvci96YW5kb3IubXBlZzwvc3RyaW5nPgoJCTxrZXk+bXhmX2Rvd25sb2FkPC9rZXk+"
+        "CgkJPGludGVnZXI+"
+        "MDwvaW50ZWdlcj4KCQk8a2V5Pm14Zl91cmw8L2tleT4KCQk8c3RyaW5nPmh0dHBzOi8vbmV3cy56YW5kb3IuZXhhbXBsZS96YW5kb3IvemFuZG"
+        "9yLm14Zjwvc3RyaW5nPgoJCTxrZXk+cGFzc3dvcmQ8L2tleT4KCQk8c3RyaW5nPjwvc3RyaW5nPgoJCTxrZXk+"
+        "c3RhcnRfYXRfc3RhcnR1cDwva2V5PgoJCTxpbnRlZ2VyPjA8L2ludGVnZXI+CgkJPGtleT51c2VybmFtZTwva2V5PgoJCTxzdHJpbmc+"
+        "PC9zdHJpbmc+Cgk8L2RpY3Q+CjwvZGljdD4KPC9wbGlzdD4K");
+    const auto withNul = parsePlistDictionary(nul);
+    if (withNul) {
+        EXPECT_TRUE(withNul->contains("appSettings"));
+    }
+
     // Very deep nesting is refused rather than recursed into.
     QByteArray deep = "<dict><key>k</key>";
     for (int i = 0; i < 100000; ++i)
