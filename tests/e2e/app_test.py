@@ -9,7 +9,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, NewsServer, make_clip, wait_for, write_settings
+from desktop import Checks, Desktop, NewsServer, make_clip, wait_for, write_settings
 from trusted import can_isolate, trusting
 
 app = sys.argv[1]
@@ -17,15 +17,9 @@ if not can_isolate():
     print("skipped: no mount namespace here to trust the test certificate authority")
     sys.exit(77)
 
-failures = []
-passed = []
 
 
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    (passed if condition else failures).append(what)
-
-
+check = Checks()
 desktop = Desktop()
 try:
     server = NewsServer(desktop)
@@ -69,5 +63,4 @@ try:
 finally:
     desktop.close()
 
-print("%d passed, %d failed" % (len(passed), len(failures)))
-sys.exit(1 if failures else 0)
+sys.exit(check.finish())

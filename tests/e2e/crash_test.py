@@ -12,26 +12,18 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, NewsServer, wait_for, write_settings
+from desktop import Checks, Desktop, NewsServer, wait_for, write_settings
 from trusted import can_isolate, trusting
 
 save_loop, app = sys.argv[1], sys.argv[2]
 rounds = int(os.environ.get("CRASH_ROUNDS", "300"))
-failures, passed = [], []
 random.seed(int(os.environ.get("CRASH_SEED", "4711")))
 
-
-def check(condition, what):
-    if not condition:
-        print("FAIL " + what)
-        failures.append(what)
-    else:
-        passed.append(what)
-
-
+check = Checks(quiet_passes=True)
 desktop = Desktop(with_notifications=False)
 try:
     settings = write_settings(desktop)
+    initial = plistlib.load(open(settings, "rb"))["appSettings"]  # still there if killed before the first save
     for n in range(rounds):
         proc = subprocess.Popen([save_loop], env=desktop.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         proc.stdout.readline()  # saving from now on
@@ -41,12 +33,13 @@ try:
         proc.stdout.close()
         try:
             record = plistlib.load(open(settings, "rb"))["appSettings"]
-            whole = record.get("round") in (0, 1) and len(record["filler"]) == 20000 + 20000 * record["round"]
+            whole = record == initial or (record.get("round") in (0, 1) and
+                                           len(record["filler"]) == 20000 + 20000 * record["round"])
         except Exception as error:  # noqa: BLE001 - any failure to read is the finding
             whole = False
             print("unreadable after round %d: %s" % (n, error))
         check(whole, "settings whole after kill %d" % n)
-    print("%d kills during saves: settings always whole" % rounds if not failures else "settings damaged")
+    print("%d kills during saves: settings always whole" % rounds if not check.failed else "settings damaged")
 
     if not can_isolate():
         print("download part skipped: no mount namespace to trust the test certificate authority")
@@ -86,5 +79,4 @@ try:
 finally:
     desktop.close()
 
-print("%d passed, %d failed" % (len(passed), len(failures)))
-sys.exit(1 if failures else 0)
+sys.exit(check.finish())

@@ -198,3 +198,22 @@ def write_settings(desktop, **settings):
         plistlib.dump({"appSettings": values}, f)
     os.chmod(path, 0o600)
     return path
+
+
+class Checks:
+    """Named checks that print as they go and end in the closing count line."""
+
+    def __init__(self, quiet_passes=False):
+        self.passed, self.failed = [], []
+        self.quiet_passes = quiet_passes
+
+    def __call__(self, condition, what):
+        if condition and not self.quiet_passes:
+            print("ok   " + what)
+        if not condition:
+            print("FAIL " + what)
+        (self.passed if condition else self.failed).append(what)
+
+    def finish(self):
+        print("%d passed, %d failed" % (len(self.passed), len(self.failed)))
+        return 1 if self.failed else 0

@@ -9,15 +9,11 @@ import sys
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import PYTHON, Desktop, wait_for
+from desktop import Checks, PYTHON, Desktop, wait_for
 
 app = sys.argv[1]
-failures, passed = [], []
 
 
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    (passed if condition else failures).append(what)
 
 
 def labels(layout):
@@ -39,6 +35,7 @@ def find(layout, label):
     return None
 
 
+check = Checks()
 desktop = Desktop()
 try:
     registrations = desktop.path("items.log")
@@ -67,9 +64,8 @@ try:
             menu.Event(quit_id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
             check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the menu ends the app")
 finally:
-    if failures:  # what the app and the watcher said, for the reader of the failure
+    if check.failed:  # what the app and the watcher said, for the reader of the failure
         print(open(desktop.path("app.log")).read(), open(desktop.path("watcher.log")).read())
     desktop.close()
 
-print("%d passed, %d failed" % (len(passed), len(failures)))
-sys.exit(1 if failures else 0)
+sys.exit(check.finish())
