@@ -157,11 +157,85 @@ plist_t fromVariant(const QVariant &value)
     }
 }
 
+// Debian's libplist asserts (and so aborts the process) when it hands out a
+// key holding a NUL. Such a file is no settings file: find it first.
+// Hand-written, because no library tells us.
+bool binaryHasNulText(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
+    const qsizetype size = bytes.size();
+    if (size < 8 + 32)
+        return false; // libplist refuses it anyway
+    auto readInt = [&](qsizetype at, int width, uint64_t *out) {
+        if (width < 1 || width > 8 || at < 0 || at + width > size)
+            return false;
+        uint64_t value = 0;
+        for (int i = 0; i < width; ++i)
+            value = (value << 8) | data[at + i];
+        *out = value;
+        return true;
+    };
+    const uint8_t *trailer = data + size - 32;
+    const int offsetSize = trailer[6];
+    uint64_t objects = 0, table = 0;
+    if (!readInt(size - 24, 8, &objects) || !readInt(size - 8, 8, &table))
+        return false;
+    for (uint64_t i = 0; i < objects && i < uint64_t(size); ++i) {
+        uint64_t offset = 0;
+        if (!readInt(qsizetype(table + i * uint64_t(offsetSize)), offsetSize, &offset) || offset >= uint64_t(size))
+            return false;
+        const uint8_t marker = data[offset];
+        const int kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6)
+            continue; // not a text
+        uint64_t length = marker & 0x0f;
+        qsizetype start = qsizetype(offset) + 1;
+        if (length == 0x0f) { // the length follows as an integer object
+            if (start >= size || (data[start] >> 4) != 0x1)
+                return false;
+            const int width = 1 << (data[start] & 0x0f);
+            if (!readInt(start + 1, width, &length))
+                return false;
+            start += 1 + width;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > uint64_t(size) || start + qsizetype(length * unit) > size)
+            return false;
+        for (uint64_t c = 0; c < length; ++c) {
+            const qsizetype at = start + qsizetype(c * unit);
+            if (data[at] == 0 && (unit == 1 || data[at + 1] == 0))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool hasNulText(const QByteArray &bytes)
+{
+    if (bytes.startsWith("bplist"))
+        return binaryHasNulText(bytes);
+    if (bytes.contains('\0'))
+        return true;
+    // A character reference to NUL: &#0; &#x0; and their longer spellings.
+    const qsizetype n = bytes.size();
+    for (qsizetype at = bytes.indexOf("&#"); at >= 0; at = bytes.indexOf("&#", at + 2)) {
+        qsizetype i = at + 2;
+        if (i < n && (bytes[i] == 'x' || bytes[i] == 'X'))
+            ++i;
+        const qsizetype digits = i;
+        while (i < n && bytes[i] == '0')
+            ++i;
+        if (i > digits && i < n && bytes[i] == ';')
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<QVariantMap> parsePlistDictionary(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max() || hasNulText(bytes))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);

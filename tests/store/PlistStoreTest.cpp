@@ -233,6 +233,14 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
         EXPECT_TRUE(withNul->contains("appSettings"));
     }
 
+    // Keys with a NUL in them, binary and XML (libplist aborts on reading one).
+    EXPECT_FALSE(parsePlistDictionary(
+        QByteArray::fromBase64("YnBsaXN0MDDRAQJbYXBwU2V0dGluZ3PSBAMFBlFhUWIQAaMHCAkjP/"
+                               "gAAAAAAAAJQXgICxcUHiAiJi8wAAAAAAAAAQEAAAAAAAAACgAAAAAAAAAAAAAAAAAAADI=")));
+    EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>a&#0;b</key><string>x</string></dict>")));
+    EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>a&#x000;b</key><string>x</string></dict>")));
+    EXPECT_TRUE(parsePlistDictionary(xmlPlist("<dict><key>a&#10;b</key><string>x&#38;</string></dict>")));
+
     // Very deep nesting is refused rather than recursed into.
     QByteArray deep = "<dict><key>k</key>";
     for (int i = 0; i < 100000; ++i)
