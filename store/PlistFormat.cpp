@@ -182,8 +182,10 @@ bool binaryHasNulText(const QByteArray &bytes)
         return false;
     for (uint64_t i = 0; i < objects && i < uint64_t(size); ++i) {
         uint64_t offset = 0;
+        // libplist reads objects only when referenced: a bad one elsewhere
+        // does not make it refuse the file, so look at every one we can.
         if (!readInt(qsizetype(table + i * uint64_t(offsetSize)), offsetSize, &offset) || offset >= uint64_t(size))
-            return false;
+            continue;
         const uint8_t marker = data[offset];
         const int kind = marker >> 4;
         if (kind != 0x5 && kind != 0x6)
@@ -192,15 +194,15 @@ bool binaryHasNulText(const QByteArray &bytes)
         qsizetype start = qsizetype(offset) + 1;
         if (length == 0x0f) { // the length follows as an integer object
             if (start >= size || (data[start] >> 4) != 0x1)
-                return false;
+                continue;
             const int width = 1 << (data[start] & 0x0f);
             if (!readInt(start + 1, width, &length))
-                return false;
+                continue;
             start += 1 + width;
         }
         const uint64_t unit = kind == 0x6 ? 2 : 1;
         if (length > uint64_t(size) || start + qsizetype(length * unit) > size)
-            return false;
+            continue;
         for (uint64_t c = 0; c < length; ++c) {
             const qsizetype at = start + qsizetype(c * unit);
             if (data[at] == 0 && (unit == 1 || data[at + 1] == 0))

@@ -237,6 +237,10 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_FALSE(parsePlistDictionary(
         QByteArray::fromBase64("YnBsaXN0MDDRAQJbYXBwU2V0dGluZ3PSBAMFBlFhUWIQAaMHCAkjP/"
                                "gAAAAAAAAJQXgICxcUHiAiJi8wAAAAAAAAAQEAAAAAAAAACgAAAAAAAAAAAAAAAAAAADI=")));
+    // ... also among objects with bad offsets, which libplist skips unless referenced.
+    EXPECT_FALSE(
+        parsePlistDictionary(QByteArray::fromBase64("YnBsaXN0MDDRAQJbYXBwU2V0dG1uZ3PSBAMGBlZhUWIzAaMHBweiBQgJIwAAtAsIAA"
+                                                    "AXwH4cFC8iJi9wbGlzdDAAAQEAAAAAAAAACgAAAAAAAAAAAAAAAAAAADI=")));
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>a&#0;b</key><string>x</string></dict>")));
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>a&#x000;b</key><string>x</string></dict>")));
     EXPECT_TRUE(parsePlistDictionary(xmlPlist("<dict><key>a&#10;b</key><string>x&#38;</string></dict>")));
