@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <algorithm>
 #include <limits>
 #include <plist/plist.h>
 
@@ -166,8 +167,10 @@ bool binaryHasNulText(const QByteArray &bytes)
     const qsizetype size = bytes.size();
     if (size < 8 + 32)
         return false; // libplist refuses it anyway
-    auto readInt = [&](qsizetype at, int width, uint64_t *out) {
-        if (width < 1 || width > 8 || at < 0 || at + width > size)
+    // Every position is checked in unsigned arithmetic: the file's own
+    // numbers may be anything.
+    auto readInt = [&](uint64_t at, int width, uint64_t *out) {
+        if (width < 1 || width > 8 || at > uint64_t(size) || uint64_t(width) > uint64_t(size) - at)
             return false;
         uint64_t value = 0;
         for (int i = 0; i < width; ++i)
@@ -178,13 +181,16 @@ bool binaryHasNulText(const QByteArray &bytes)
     const uint8_t *trailer = data + size - 32;
     const int offsetSize = trailer[6];
     uint64_t objects = 0, table = 0;
-    if (!readInt(size - 24, 8, &objects) || !readInt(size - 8, 8, &table))
+    if (!readInt(uint64_t(size) - 24, 8, &objects) || !readInt(uint64_t(size) - 8, 8, &table))
         return false;
-    for (uint64_t i = 0; i < objects && i < uint64_t(size); ++i) {
+    if (offsetSize < 1 || offsetSize > 8 || table > uint64_t(size))
+        return false;
+    objects = std::min(objects, (uint64_t(size) - table) / uint64_t(offsetSize));
+    for (uint64_t i = 0; i < objects; ++i) {
         uint64_t offset = 0;
         // libplist reads objects only when referenced: a bad one elsewhere
         // does not make it refuse the file, so look at every one we can.
-        if (!readInt(qsizetype(table + i * uint64_t(offsetSize)), offsetSize, &offset) || offset >= uint64_t(size))
+        if (!readInt(table + i * uint64_t(offsetSize), offsetSize, &offset) || offset >= uint64_t(size))
             continue;
         const uint8_t marker = data[offset];
         const int kind = marker >> 4;
@@ -196,12 +202,12 @@ bool binaryHasNulText(const QByteArray &bytes)
             if (start >= size || (data[start] >> 4) != 0x1)
                 continue;
             const int width = 1 << (data[start] & 0x0f);
-            if (!readInt(start + 1, width, &length))
+            if (!readInt(uint64_t(start) + 1, width, &length))
                 continue;
             start += 1 + width;
         }
         const uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (length > uint64_t(size) || start + qsizetype(length * unit) > size)
+        if (length > uint64_t(size) || length * unit > uint64_t(size) - uint64_t(start))
             continue;
         for (uint64_t c = 0; c < length; ++c) {
             const qsizetype at = start + qsizetype(c * unit);

@@ -237,6 +237,10 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_FALSE(parsePlistDictionary(
         QByteArray::fromBase64("YnBsaXN0MDDRAQJbYXBwU2V0dGluZ3PSBAMFBlFhUWIQAaMHCAkjP/"
                                "gAAAAAAAAJQXgICxcUHiAiJi8wAAAAAAAAAQEAAAAAAAAACgAAAAAAAAAAAAAAAAAAADI=")));
+    // An offset table said to lie far beyond the file's end.
+    EXPECT_FALSE(parsePlistDictionary(
+        QByteArray::fromBase64("YnBsaXN0MDDRASJbYXBw5GV0dGluZ3PSBAMFBlBhUWKhAaIFCAkjP/"
+                               "gAAAAAAAAICXgXC0EcHiAiJi8xAAAAAAAAAQEAAAAAAAAACgAAAAAAAAB/f/////////8=")));
     // ... also among objects with bad offsets, which libplist skips unless referenced.
     EXPECT_FALSE(
         parsePlistDictionary(QByteArray::fromBase64("YnBsaXN0MDDRAQJbYXBwU2V0dG1uZ3PSBAMGBlZhUWIzAaMHBweiBQgJIwAAtAsIAA"
