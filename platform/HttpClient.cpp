@@ -9,6 +9,7 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <sys/stat.h>
@@ -331,13 +332,23 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
                 result.error = QStringLiteral("No file name for the download");
             else if (::rename(t.tempPath.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0)
                 result.error = errnoText(errno);
+            else
+                t.tempPath.clear(); // the name is free again: another request may take it now
+        }
+        if (!result.error) { // make the rename itself durable
+            const int dir =
+                ::open(t.request.temporaryDirectory.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dir >= 0) {
+                ::fsync(dir);
+                ::close(dir);
+            }
         }
     }
     if (t.fd >= 0)
         ::close(t.fd);
     t.fd = -1;
     if (!t.tempPath.isEmpty())
-        ::unlink(t.tempPath.toLocal8Bit().constData()); // gone already after a rename
+        ::unlink(t.tempPath.toLocal8Bit().constData());
 
     curl_multi_remove_handle(multi, t.easy);
     curl_easy_cleanup(t.easy);
@@ -372,7 +383,8 @@ void CurlHttpClient::Worker::run()
             finish(*done, code);
             running.remove_if([done](const auto &t) { return t.get() == done; });
         }
-        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        // Idle, sleep until download() wakes us: no periodic wake-ups.
+        curl_multi_poll(multi, nullptr, 0, running.empty() ? std::numeric_limits<int>::max() : 1000, nullptr);
     }
     for (auto &t : running) { // shutting down: drop what is still open
         if (t->fd >= 0)
