@@ -3,7 +3,11 @@
 and read its peak memory."""
 import os
 import subprocess
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "e2e"))
+from desktop import stop  # noqa: E402,F401  (the benchmarks stop processes the same way)
 
 
 def run_until(argv, marker, timeout=30, env=None):
@@ -30,14 +34,6 @@ def peak_kib(pid):
                 return int(line.split()[1])
     return 0
 
-
-def stop(proc):
-    proc.terminate()
-    try:
-        proc.wait(5)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
 
 
 def median(values):

@@ -21,6 +21,18 @@ def wait_for(condition, timeout=20.0, step=0.05):
     return False
 
 
+def stop(proc):
+    """Ends a process politely, then firmly."""
+    if proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(5)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
 def free_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
@@ -110,13 +122,7 @@ class Desktop:
 
     def close(self):
         for proc in reversed(self.processes):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            stop(proc)
         if not self.keep:
             shutil.rmtree(self.work, ignore_errors=True)
 
