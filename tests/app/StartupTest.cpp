@@ -142,6 +142,41 @@ TEST_F(StartupTest, WithoutATrayTheSettingsWindowComesUpOnce)
     EXPECT_EQ(services.timers.liveTimers(), 1); // the hourly job runs on
 }
 
+TEST_F(StartupTest, BothFormsAreRequestedMpegFirstWithTheStoredCredentials)
+{
+    start();
+    auto client = std::make_unique<RecordingHttpClient>();
+    RecordingHttpClient *recorder = client.get();
+    services.useHttp(std::move(client));
+    delegate.appSettings.insert("mxf_download", 1);
+    delegate.appSettings.insert("username", "ann");
+    delegate.appSettings.insert("password", "pw");
+    delegate.downloadFromRemote(true);
+    ASSERT_EQ(recorder->requests.size(), 2u);
+    EXPECT_EQ(recorder->requests[0].url, delegate.appSettings.value("mpg_url").toString());
+    EXPECT_EQ(recorder->requests[1].url, delegate.appSettings.value("mxf_url").toString());
+    EXPECT_EQ(recorder->requests[0].user, "ann");
+    EXPECT_EQ(recorder->requests[0].password, "pw");
+    EXPECT_EQ(recorder->requests[0].temporaryDirectory, home.documents());
+    EXPECT_EQ(delegate.downloadCounter, 0);
+}
+
+TEST(NamedImages, AMissingNameIsNoImageAndTheTrayTakesIt)
+{
+    EXPECT_TRUE(platform::namedImage("statusMissing").isNull());
+    EXPECT_TRUE(platform::namedImage("").isNull());
+    for (const char *name : {"statusIcon", "statusWait", "AppIcon"}) {
+        const QIcon image = platform::namedImage(name);
+        EXPECT_FALSE(image.isNull()) << name;
+        EXPECT_FALSE(image.pixmap(64).isNull()) << name; // scalable
+    }
+    platform::TrayStatusItem tray;
+    tray.setImage(QIcon());
+    tray.setImage(platform::namedImage("statusIcon"));
+    tray.setImage(QIcon());
+    SUCCEED();
+}
+
 TEST(Helpers, AlertsHaveExactlyTheirButtonsAndSound)
 {
     TestHome home;

@@ -61,6 +61,18 @@ DoubledServices::DoubledServices(const QString &resourcesDir)
     : folders(resourcesDir.isEmpty() ? QStringLiteral(ZU_TEST_RESOURCES_DIR) : resourcesDir),
       http(std::make_unique<platform::CurlHttpClient>())
 {
+    install();
+}
+
+void DoubledServices::useHttp(std::unique_ptr<platform::HttpClient> client)
+{
+    http = std::move(client);
+    scope_.reset();
+    install();
+}
+
+void DoubledServices::install()
+{
     scope_ = std::make_unique<platform::ServicesScope>(
         platform::Services{&folders, &statusItem, &alerts, &sound, &notifier, &systemLog, http.get(), &clock, &timers,
                            &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &application, &media});

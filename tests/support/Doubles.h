@@ -180,6 +180,8 @@ class DoubledServices {
 public:
     explicit DoubledServices(const QString &resourcesDir = {});
     ~DoubledServices();
+    // Puts another HTTP client in place of the real one.
+    void useHttp(std::unique_ptr<platform::HttpClient> client);
 
     platform::DesktopFolders folders;
     FakeStatusItem statusItem;
@@ -198,5 +200,16 @@ public:
     platform::FfmpegMediaInspector media;
 
 private:
+    void install();
     std::unique_ptr<platform::ServicesScope> scope_;
+};
+
+// Remembers what it was asked to fetch and answers nothing.
+class RecordingHttpClient final : public platform::HttpClient {
+public:
+    std::vector<platform::HttpRequest> requests;
+    void download(const platform::HttpRequest &request, Destination, Progress, Completion) override
+    {
+        requests.push_back(request);
+    }
 };
