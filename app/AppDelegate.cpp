@@ -60,9 +60,10 @@ std::optional<qint64> parseWholeNumber(const QString &text)
     const QByteArray bytes = text.toUtf8();
     const char *begin = bytes.constData();
     const char *end = begin + bytes.size();
-    if (begin != end && *begin == '+')
+    const bool plus = begin != end && *begin == '+';
+    if (plus)
         ++begin; // from_chars takes '-' but not '+'
-    const char *digits = begin != end && *begin == '-' ? begin + 1 : begin;
+    const char *digits = !plus && begin != end && *begin == '-' ? begin + 1 : begin;
     if (digits == end || !std::all_of(digits, end, [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     qint64 value = 0;
