@@ -99,8 +99,9 @@ TEST_F(SchedulerTest, AutomaticDownloadOffStopsTheTimerAndSaysSoEachTime)
 
 TEST_F(SchedulerTest, MinutesThatAreNoNumberArmNothingAndSaySo)
 {
-    for (const QString &bad : {QString(""), QString(" 5"), QString("5 "), QString("five"), QString("5.5"), QString("+"),
-                               QString("-"), QString("99999999999999999999"), QString("٣")}) {
+    for (const QString &bad :
+         {QString(""), QString(" 5"), QString("5 "), QString("five"), QString("5.5"), QString("+"), QString("-"),
+          QString("+-5"), QString("--5"), QString("99999999999999999999"), QString("٣")}) {
         arm(local(2016, 3, 1, 10, 3), "5");
         services.notifier.posted.clear();
         EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), bad), "") << bad.toStdString();
