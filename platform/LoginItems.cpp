@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <glib.h>
+#include <map>
 
 namespace platform {
 
@@ -58,11 +59,15 @@ public:
         std::vector<LoginItem> items;
         const QDir dir(folder_);
         const QStringList names = dir.entryList({QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden, QDir::Name);
+        programs_.clear();
         for (const QString &name : names) {
             bool hidden = false;
-            desktopEntryProgram(read(dir.filePath(name)), &hidden);
-            if (!hidden)
-                items.push_back({dir.filePath(name)});
+            const QString path = dir.filePath(name);
+            const auto program = desktopEntryProgram(read(path), &hidden);
+            if (hidden)
+                continue;
+            items.push_back({path});
+            programs_[path] = program; // each file is read once per snapshot
         }
         return items;
     }
@@ -71,7 +76,8 @@ public:
     {
         if (item.beforeFirst)
             return {};
-        const auto program = desktopEntryProgram(read(item.id));
+        const auto known = programs_.find(item.id);
+        const auto program = known != programs_.end() ? known->second : desktopEntryProgram(read(item.id));
         if (!program)
             return {};
         return {true, canonical(*program)};
@@ -130,6 +136,7 @@ private:
     }
 
     QString folder_;
+    std::map<QString, std::optional<QString>> programs_; // of the last snapshot
 };
 
 } // namespace

@@ -10,8 +10,8 @@ import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(top, "tests", "e2e"))
-from desktop import Desktop, NewsServer, make_clip, wait_for, write_settings
-from trusted import can_isolate, trusting
+from desktop import Desktop, NewsServer, app_due_now, make_clip, wait_for
+from trusted import can_isolate
 
 app = os.path.join(top, "build", "release", "app", "zandorupdate")
 headless = not os.environ.get("DISPLAY") and not os.environ.get("WAYLAND_DISPLAY")
@@ -24,13 +24,9 @@ try:
     server = NewsServer(desktop)
     clip = desktop.path("clip.mpeg")
     make_clip(clip, seconds=5)
-    server.publish("zandor.mpeg", open(clip, "rb").read())
-    folder = os.path.join(desktop.env["HOME"], "Clips")
-    write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
-                   minutes_after_hour="-120")  # due two hours ago: fires at once
+    target, argv = app_due_now(desktop, server, open(clip, "rb").read(), app)
     print("demo: news server on https://127.0.0.1:%d, settings in %s" % (server.port, desktop.env["XDG_DATA_HOME"]))
-    proc = desktop.start(trusting(server.ca, desktop.work, [app]), "app.log")
-    target = os.path.join(folder, "zandor.mpeg")
+    proc = desktop.start(argv, "app.log")
     done = wait_for(lambda: os.path.exists(target), 60)
     print("demo: %s" % ("downloaded " + target if done else "no download yet; see " + desktop.path("app.log")))
     if headless:

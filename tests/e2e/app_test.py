@@ -9,8 +9,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Checks, Desktop, NewsServer, make_clip, wait_for, write_settings
-from trusted import can_isolate, trusting
+from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for
+from trusted import can_isolate
 
 app = sys.argv[1]
 if not can_isolate():
@@ -26,14 +26,8 @@ try:
     clip_path = desktop.path("clip.mpeg")
     make_clip(clip_path)
     clip = open(clip_path, "rb").read()
-    server.publish("zandor.mpeg", clip)
-    clips = os.path.join(desktop.env["HOME"], "Clips")
-    target = os.path.join(clips, "zandor.mpeg")
-    # Two hours back from the next full hour: the first firing is already past.
-    write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
-                   minutes_after_hour="-120")
-
-    argv = trusting(server.ca, desktop.work, [app])
+    target, argv = app_due_now(desktop, server, clip, app)
+    clips = os.path.dirname(target)
     first = desktop.start(argv, "app1.log")
     check(wait_for(lambda: "File Succesfully Received" in desktop.notifications(), 60),
           "the unattended update posts \"File Succesfully Received\"")

@@ -12,8 +12,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Checks, Desktop, NewsServer, wait_for, write_settings
-from trusted import can_isolate, trusting
+from desktop import Checks, Desktop, NewsServer, app_due_now, write_settings
+from trusted import can_isolate
 
 save_loop, app = sys.argv[1], sys.argv[2]
 rounds = int(os.environ.get("CRASH_ROUNDS", "300"))
@@ -47,12 +47,8 @@ try:
         server = NewsServer(desktop)
         old = b"old clip " * 100000
         new = b"NEW CLIP " * 3000000  # 27 MB: long enough to be killed in the middle
-        server.publish("zandor.mpeg", new)
-        clips = os.path.join(desktop.env["HOME"], "Clips")
-        target = os.path.join(clips, "zandor.mpeg")
-        write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
-                       minutes_after_hour="-120")
-        argv = trusting(server.ca, desktop.work, [app])
+        target, argv = app_due_now(desktop, server, new, app)
+        clips = os.path.dirname(target)
         desktop.env["QT_QPA_PLATFORM"] = "offscreen"
         kills = int(os.environ.get("CRASH_DOWNLOAD_ROUNDS", "30"))
         for n in range(kills):
