@@ -7,6 +7,7 @@
 #include "osxLaunchAtStartup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -29,6 +30,12 @@ const QString kMinutesAfterHour = QStringLiteral("minutes_after_hour");
 const QString kDownloadFilePath = QStringLiteral("downloadfilepath");
 const QString kStartAtStartup = QStringLiteral("start_at_startup");
 const QString kAutomaticDownload = QStringLiteral("automatic_download");
+
+// The names a clip of each form may have; nothing else is ever replaced.
+const QStringList kMpegExtensions{QStringLiteral("mpeg"), QStringLiteral("mpg"), QStringLiteral("mpe"),
+                                  QStringLiteral("m2p"),  QStringLiteral("vob"), QStringLiteral("ts"),
+                                  QStringLiteral("m2ts"), QStringLiteral("mts"), QStringLiteral("m2t")};
+const QStringList kMxfExtensions{QStringLiteral("mxf")};
 
 const QString kNewsServer = QStringLiteral("https://news.zandor.example");
 
@@ -383,46 +390,39 @@ void AppDelegate::downloadFromRemote(bool interactive)
 
 void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
 {
-    // Shared by this request's destination step (worker thread) and its
-    // completion (main thread), which runs only after the first has returned.
-    auto target = std::make_shared<QString>(textSetting(kDownloadFilePath));
-    const QString folder = *target;
+    // A relative folder counts from the working directory, as a file URL
+    // made from the path would; the outcome names the full path.
+    const QString folder = QFileInfo(textSetting(kDownloadFilePath)).absoluteFilePath();
 
     QIcon wait = platform::namedImage(QStringLiteral("statusWait"));
     if (!wait.isNull())
         wait.setIsMask(false); // its own colours, not the panel's tint
     statusItem.setImage(wait);
 
-    // Without a name from the server, name the file after its form.
-    const QString fallbackName = url == textSetting(kMxfUrl) && url != textSetting(kMpgUrl)
-                                     ? QStringLiteral("zandor.mxf")
-                                     : QStringLiteral("zandor.mpeg");
+    // The form decides which names may be replaced: only clips of that form.
+    const bool mxfForm = url == textSetting(kMxfUrl) && url != textSetting(kMpgUrl);
     platform::HttpRequest request;
     request.url = url;
     request.user = textSetting(kUsername);
     request.password = textSetting(kPassword);
-    request.temporaryDirectory = folder;
-    request.temporaryPrefix = QLatin1Char('.') + fallbackName;
+    request.folder = folder;
+    request.clipExtensions = mxfForm ? kMxfExtensions : kMpegExtensions;
+    request.defaultName = mxfForm ? QStringLiteral("zandor.mxf") : QStringLiteral("zandor.mpeg");
     request.caFile = certificateAuthorityFile;
 
     services().http->download(
         request,
-        [target, folder, fallbackName](const platform::HttpResponse &response) {
-            const QString name = response.suggestedFilename.isEmpty() ? fallbackName : response.suggestedFilename;
-            *target = QDir(folder).filePath(name);
-            return *target;
-        },
         [](std::int64_t, std::int64_t received, std::int64_t expected) {
             printLine(QStringLiteral("%1 of %2").arg(received).arg(expected));
         },
-        [this, interactive, target](const platform::HttpResult &result) {
+        [this, interactive](const platform::HttpResult &result) {
             ++downloadCounter;
             CheckAllDone();
-            reportOutcome(result, interactive, *target);
+            reportOutcome(result, interactive);
         });
 }
 
-void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive, const QString &target)
+void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive)
 {
     auto tell = [&](const QString &title, const QString &text, bool sound) {
         if (interactive)
@@ -435,7 +435,7 @@ void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interac
 
     const long status = result.response->statusCode;
     if (status == 200 && !result.error)
-        return tell(QStringLiteral("File Succesfully Received"), target, false);
+        return tell(QStringLiteral("File Succesfully Received"), result.storedPath, false);
     if (status == 200) {
         printLine(*result.error);
         return ShowInfoMessageModal(QStringLiteral("Error"), *result.error, true);

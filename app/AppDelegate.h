@@ -118,7 +118,7 @@ private slots:
     void watchForTray();
 
 private:
-    void reportOutcome(const platform::HttpResult &result, bool interactive, const QString &target);
+    void reportOutcome(const platform::HttpResult &result, bool interactive);
 
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.

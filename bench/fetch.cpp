@@ -18,18 +18,16 @@ int main(int argc, char *argv[])
     request.url = QString::fromLocal8Bit(argv[1]);
     request.user = QString::fromLocal8Bit(argv[2]);
     request.password = QString::fromLocal8Bit(argv[3]);
-    request.temporaryDirectory = QString::fromLocal8Bit(argv[4]);
+    request.folder = QString::fromLocal8Bit(argv[4]);
+    request.defaultName = QStringLiteral("fetched");
     request.caFile = QString::fromLocal8Bit(argv[5]);
     int status = 1;
-    client.download(
-        request, [&](const platform::HttpResponse &) { return QDir(request.temporaryDirectory).filePath("fetched"); },
-        {},
-        [&](const platform::HttpResult &result) {
-            status = result.response && result.response->statusCode == 200 && !result.error ? 0 : 1;
-            if (result.error)
-                std::fprintf(stderr, "fetch: %s\n", qPrintable(*result.error));
-            QCoreApplication::quit();
-        });
+    client.download(request, {}, [&](const platform::HttpResult &result) {
+        status = result.response && result.response->statusCode == 200 && !result.error ? 0 : 1;
+        if (result.error)
+            std::fprintf(stderr, "fetch: %s\n", qPrintable(*result.error));
+        QCoreApplication::quit();
+    });
     QCoreApplication::exec();
     return status;
 }

@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray header = split < 0 ? input : input.left(split);
     const QString url =
         split < 0 ? QStringLiteral("https://news.example/zandor/zandor.mpeg") : QString::fromUtf8(input.mid(split + 1));
-    const QString name = platform::suggestedFilename(header, url);
-    if (!name.isEmpty() && (!platform::isSafeFileName(name) || name.contains(QLatin1Char('/'))))
+    const QString name = platform::suggestedFilename(header, url, {QStringLiteral("mpeg"), QStringLiteral("ts")});
+    if (!name.isEmpty() &&
+        (!platform::isSafeFileName(name) || name.contains(QLatin1Char('/')) ||
+         !(name.endsWith(".mpeg", Qt::CaseInsensitive) || name.endsWith(".ts", Qt::CaseInsensitive))))
         std::abort();
     return 0;
 }

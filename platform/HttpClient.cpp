@@ -1,9 +1,14 @@
 #include "HttpClient.h"
 
+#include "Descriptor.h"
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QMetaObject>
+#include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +17,7 @@
 #include <limits>
 #include <list>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -19,6 +25,8 @@
 namespace platform {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr std::int64_t kProgressStep = 1 << 20;  // one line per MiB is plenty
 constexpr std::int64_t kWritebackStep = 8 << 20; // bytes between writeback starts
@@ -119,7 +127,7 @@ bool isSafeFileName(const QString &name)
     return true;
 }
 
-QString suggestedFilename(const QByteArray &contentDisposition, const QString &url)
+QString suggestedFilename(const QByteArray &contentDisposition, const QString &url, const QStringList &extensions)
 {
     QString plain, extended;
     for (const auto &[name, value] : dispositionParameters(contentDisposition)) {
@@ -128,30 +136,74 @@ QString suggestedFilename(const QByteArray &contentDisposition, const QString &u
         else if (name == "filename" && plain.isEmpty())
             plain = lastComponent(QString::fromUtf8(value));
     }
+    const auto isClip = [&](const QString &candidate) {
+        return std::any_of(extensions.cbegin(), extensions.cend(), [&](const QString &extension) {
+            return candidate.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive);
+        });
+    };
     for (const QString &candidate : {extended, plain, QUrl(url).fileName()})
-        if (isSafeFileName(candidate))
+        if (isSafeFileName(candidate) && isClip(candidate))
             return candidate;
     return {};
 }
 
+bool isPartialDownloadName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.zandor\\.[^/]+\\.part-[A-Za-z0-9]{6}$"));
+    return pattern.match(name).hasMatch();
+}
+
+int removeAbandonedPartialDownloads(const QString &folder)
+{
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!isPartialDownloadName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        // A running download holds a lock on its file; only ours are removed.
+        const Descriptor fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+struct CurlEasyDeleter {
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlListDeleter {
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
 struct Transfer {
     HttpRequest request;
-    HttpClient::Destination destination;
     HttpClient::Progress progress;
     HttpClient::Completion completion;
-    CURL *easy = nullptr;
-    curl_slist *noExpect = nullptr;
+    std::unique_ptr<CURL, CurlEasyDeleter> easy;
+    std::unique_ptr<curl_slist, CurlListDeleter> headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray contentDisposition;
     QByteArray url;
     QByteArray user, password, caFile;
     QString tempPath;
-    int fd = -1;
+    Descriptor fd;
     int writeErrno = 0;
-    bool discarding = false; // a body we will not keep (status other than 200)
+    std::optional<QString> abortReason; // why our own checks ended it
+    bool discarding = false;            // a body we will not keep (status other than 200)
     std::int64_t received = 0;
-    std::int64_t reported = -1;
+    std::int64_t reported = 0;
     std::int64_t flushed = 0; // handed to writeback so far
+    Clock::time_point lastByte = Clock::now();
+
+    ~Transfer()
+    {
+        if (!tempPath.isEmpty())
+            ::unlink(QFile::encodeName(tempPath).constData());
+    }
 };
 
 struct CurlHttpClient::Worker {
@@ -167,6 +219,7 @@ struct CurlHttpClient::Worker {
     void run();
     void start(std::unique_ptr<Transfer> transfer);
     void finish(Transfer &transfer, CURLcode code);
+    void store(Transfer &transfer, HttpResult &result);
 };
 
 namespace {
@@ -182,24 +235,26 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     return size * count;
 }
 
+// Progress lines come only while body bytes arrive.
 void reportProgress(Transfer &t, std::int64_t chunk)
 {
     if (!t.progress || t.received == t.reported)
         return;
     curl_off_t expected = -1;
-    curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
     t.reported = t.received;
     t.progress(chunk, t.received, std::int64_t(expected));
 }
 
-int createTemporary(Transfer &t)
+Descriptor createTemporary(Transfer &t)
 {
-    QByteArray pattern =
-        (t.request.temporaryDirectory + QLatin1Char('/') + t.request.temporaryPrefix + QStringLiteral(".part-XXXXXX"))
-            .toLocal8Bit();
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0)
-        t.tempPath = QString::fromLocal8Bit(pattern);
+    QByteArray pattern = QFile::encodeName(t.request.folder + QStringLiteral("/.") + t.request.defaultName +
+                                           QStringLiteral(".part-XXXXXX"));
+    Descriptor fd(mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd) {
+        t.tempPath = QFile::decodeName(pattern);
+        ::flock(fd.get(), LOCK_EX); // held while we write: the file is not abandoned
+    }
     return fd;
 }
 
@@ -207,23 +262,23 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<Transfer *>(user);
     const size_t bytes = size * count;
-    if (t.fd < 0 && !t.discarding) {
+    if (!t.fd && !t.discarding) {
         long status = 0;
-        curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
         if (status != 200) {
             t.discarding = true;
         } else {
             t.fd = createTemporary(t);
-            if (t.fd < 0) {
+            if (!t.fd) {
                 t.writeErrno = errno;
                 return 0; // makes curl stop with a write error
             }
         }
     }
-    if (t.fd >= 0) {
+    if (t.fd) {
         size_t done = 0;
         while (done < bytes) {
-            const ssize_t n = ::write(t.fd, data + done, bytes - done);
+            const ssize_t n = ::write(t.fd.get(), data + done, bytes - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -235,14 +290,25 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
         // Start writing back as we go, so the flush before the rename has
         // little left to wait for.
         if (t.received + std::int64_t(bytes) - t.flushed >= kWritebackStep) {
-            sync_file_range(t.fd, t.flushed, 0, SYNC_FILE_RANGE_WRITE);
+            sync_file_range(t.fd.get(), t.flushed, 0, SYNC_FILE_RANGE_WRITE);
             t.flushed = t.received + std::int64_t(bytes);
         }
     }
     t.received += std::int64_t(bytes);
-    if (t.received - t.reported >= kProgressStep || t.reported < 0)
+    t.lastByte = Clock::now();
+    if (t.received - t.reported >= kProgressStep || t.reported == 0)
         reportProgress(t, std::int64_t(bytes));
     return bytes;
+}
+
+// Total silence ends a transfer sooner than the rate limit would.
+int onTick(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    if (Clock::now() - t.lastByte < t.request.idleTimeout)
+        return 0;
+    t.abortReason = QStringLiteral("No data from the server for %1 seconds").arg(t.request.idleTimeout.count());
+    return 1;
 }
 
 } // namespace
@@ -250,14 +316,14 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
 {
     Transfer &t = *transfer;
-    t.easy = curl_easy_init();
+    t.easy.reset(curl_easy_init());
     t.url = t.request.url.toUtf8();
     t.user = t.request.user.toUtf8();
     t.password = t.request.password.toUtf8();
-    t.caFile = t.request.caFile.toLocal8Bit();
+    t.caFile = QFile::encodeName(t.request.caFile);
     const bool https = t.request.url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
 
-    CURL *e = t.easy;
+    CURL *e = t.easy.get();
     curl_easy_setopt(e, CURLOPT_URL, t.url.constData());
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
@@ -266,8 +332,10 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, "");
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE, 0L);
-    t.noExpect = curl_slist_append(nullptr, "Expect:");
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.noExpect);
+    // An empty POST with no extra headers: none of curl's own form type or Expect.
+    t.headers.reset(curl_slist_append(nullptr, "Expect:"));
+    t.headers.reset(curl_slist_append(t.headers.release(), "Content-Type:"));
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
     // Basic credentials up front; a refusal comes back as the server's 401.
     curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
     curl_easy_setopt(e, CURLOPT_USERNAME, t.user.constData());
@@ -282,8 +350,12 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(t.request.idleTimeout.count()));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(std::chrono::milliseconds(t.request.deadline).count()));
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, t.request.minimumRate);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(t.request.rateWindow.count()));
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onTick);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
@@ -293,67 +365,54 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     running.push_back(std::move(transfer));
 }
 
+// A complete body with status 200: flushed to disk, then renamed over the
+// old clip, and the rename made durable.
+void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
+{
+    if (!t.fd) { // an empty body never reached onBody
+        t.fd = createTemporary(t);
+        if (!t.fd)
+            return void(result.error = errnoText(errno));
+    }
+    fchmod(t.fd.get(), 0666 & ~umask);
+    if (::fdatasync(t.fd.get()) != 0 || !t.fd.close())
+        return void(result.error = errnoText(errno));
+    const char *effective = nullptr; // where the redirects ended
+    curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+    QString name = suggestedFilename(t.contentDisposition, effective ? QString::fromUtf8(effective) : t.request.url,
+                                     t.request.clipExtensions);
+    if (name.isEmpty())
+        name = t.request.defaultName;
+    const QString target = QDir(t.request.folder).filePath(name);
+    if (::rename(QFile::encodeName(t.tempPath).constData(), QFile::encodeName(target).constData()) != 0)
+        return void(result.error = errnoText(errno));
+    t.tempPath.clear(); // the name is free again: another request may take it now
+    result.storedPath = target;
+    const Descriptor dir(::open(QFile::encodeName(t.request.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir)
+        ::fsync(dir.get());
+}
+
 void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
 {
     HttpResult result;
     long status = 0;
-    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status > 0) {
-        HttpResponse response;
-        response.statusCode = status;
-        const char *effective = nullptr; // where the redirects ended
-        curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
-        response.suggestedFilename =
-            suggestedFilename(t.contentDisposition, effective ? QString::fromUtf8(effective) : t.request.url);
-        result.response = response;
-    }
+    curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status > 0)
+        result.response = HttpResponse{status};
     if (code != CURLE_OK) {
-        result.error = t.writeErrno ? errnoText(t.writeErrno)
-                                    : QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code));
+        if (t.writeErrno)
+            result.error = errnoText(t.writeErrno);
+        else if (t.abortReason)
+            result.error = t.abortReason;
+        else
+            result.error = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code));
     }
     reportProgress(t, 0);
-
-    if (status == 200 && !result.error) {
-        if (t.fd < 0) { // an empty body never reached onBody
-            t.fd = createTemporary(t);
-            if (t.fd < 0)
-                result.error = errnoText(errno);
-        }
-        if (t.fd >= 0) {
-            fchmod(t.fd, 0666 & ~umask);
-            if (::fdatasync(t.fd) != 0)
-                result.error = errnoText(errno);
-            ::close(t.fd);
-            t.fd = -1;
-        }
-        if (!result.error) {
-            const QString target = t.destination ? t.destination(*result.response) : QString();
-            if (target.isEmpty())
-                result.error = QStringLiteral("No file name for the download");
-            else if (::rename(t.tempPath.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0)
-                result.error = errnoText(errno);
-            else
-                t.tempPath.clear(); // the name is free again: another request may take it now
-        }
-        if (!result.error) { // make the rename itself durable
-            const int dir =
-                ::open(t.request.temporaryDirectory.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (dir >= 0) {
-                ::fsync(dir);
-                ::close(dir);
-            }
-        }
-    }
-    if (t.fd >= 0)
-        ::close(t.fd);
-    t.fd = -1;
-    if (!t.tempPath.isEmpty())
-        ::unlink(t.tempPath.toLocal8Bit().constData());
-
-    curl_multi_remove_handle(multi, t.easy);
-    curl_easy_cleanup(t.easy);
-    curl_slist_free_all(t.noExpect);
-    t.easy = nullptr;
+    if (status == 200 && !result.error)
+        store(t, result);
+    t.fd.reset();
+    curl_multi_remove_handle(multi, t.easy.get());
 
     QMetaObject::invokeMethod(
         mainThreadReceiver, [completion = std::move(t.completion), result] { completion(result); },
@@ -386,15 +445,9 @@ void CurlHttpClient::Worker::run()
         // Idle, sleep until download() wakes us: no periodic wake-ups.
         curl_multi_poll(multi, nullptr, 0, running.empty() ? std::numeric_limits<int>::max() : 1000, nullptr);
     }
-    for (auto &t : running) { // shutting down: drop what is still open
-        if (t->fd >= 0)
-            ::close(t->fd);
-        if (!t->tempPath.isEmpty())
-            ::unlink(t->tempPath.toLocal8Bit().constData());
-        curl_multi_remove_handle(multi, t->easy);
-        curl_easy_cleanup(t->easy);
-        curl_slist_free_all(t->noExpect);
-    }
+    // Shutting down: what is still open goes, its partial file with it.
+    for (auto &t : running)
+        curl_multi_remove_handle(multi, t->easy.get());
     running.clear();
 }
 
@@ -426,12 +479,10 @@ CurlHttpClient::Worker &CurlHttpClient::worker()
     return *worker_;
 }
 
-void CurlHttpClient::download(const HttpRequest &request, Destination destination, Progress progress,
-                              Completion completion)
+void CurlHttpClient::download(const HttpRequest &request, Progress progress, Completion completion)
 {
     auto transfer = std::make_unique<Transfer>();
     transfer->request = request;
-    transfer->destination = std::move(destination);
     transfer->progress = std::move(progress);
     transfer->completion = std::move(completion);
     Worker &w = worker();

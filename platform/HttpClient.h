@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -16,30 +17,35 @@ struct HttpRequest {
     QString password;
     // The body is streamed into a hidden temporary file in this folder and
     // renamed into place only when it arrived whole with status 200.
-    QString temporaryDirectory;
-    QString temporaryPrefix = QStringLiteral(".download");
+    QString folder;
+    // The stored file's name: the one the response suggests (Content-
+    // Disposition, else the address's last segment) only when it ends in one
+    // of these extensions, else defaultName. Nothing but a clip is replaced.
+    QStringList clipExtensions;
+    QString defaultName;
     // Extra certificate authority to trust; empty means the system's store only.
     QString caFile;
     // A transfer with no bytes for this long fails.
     std::chrono::seconds idleTimeout{60};
+    // Every request ends by this deadline, well before the next hourly firing.
+    std::chrono::seconds deadline{45 * 60};
+    // A transfer slower than this many bytes a second over rateWindow fails.
+    long minimumRate = 1024;
+    std::chrono::seconds rateWindow{5 * 60};
 };
 
 struct HttpResponse {
     long statusCode = 0;
-    // From Content-Disposition, else the address's last path segment; only a
-    // safe plain file name, otherwise empty.
-    QString suggestedFilename;
 };
 
 struct HttpResult {
     std::optional<HttpResponse> response; // none: no HTTP response at all
     std::optional<QString> error;         // what went wrong on our side
+    QString storedPath;                   // the full path of the stored body, on success
 };
 
 class HttpClient {
 public:
-    // Worker thread, once the body is complete with status 200: where to put it.
-    using Destination = std::function<QString(const HttpResponse &)>;
     // Worker thread: bytes in this chunk, received so far, expected (-1: unknown).
     using Progress = std::function<void(std::int64_t, std::int64_t, std::int64_t)>;
     // Main thread, exactly once per request.
@@ -47,8 +53,7 @@ public:
 
     virtual ~HttpClient() = default;
     // POST with an empty body; starts at once and returns.
-    virtual void download(const HttpRequest &request, Destination destination, Progress progress,
-                          Completion completion) = 0;
+    virtual void download(const HttpRequest &request, Progress progress, Completion completion) = 0;
 };
 
 // libcurl's multi interface on one worker thread.
@@ -56,8 +61,7 @@ class CurlHttpClient final : public QObject, public HttpClient {
 public:
     CurlHttpClient();
     ~CurlHttpClient() override;
-    void download(const HttpRequest &request, Destination destination, Progress progress,
-                  Completion completion) override;
+    void download(const HttpRequest &request, Progress progress, Completion completion) override;
 
     struct Worker;
 
@@ -69,8 +73,14 @@ private:
 // Whether a server-suggested name may be used as a file name in the
 // download folder at all.
 bool isSafeFileName(const QString &name);
-// The file name a response suggests: Content-Disposition's filename* or
-// filename, else the address's last path segment; empty when neither is safe.
-QString suggestedFilename(const QByteArray &contentDisposition, const QString &url);
+// The name a response suggests for a clip: Content-Disposition's filename*
+// or filename, else the address's last path segment; only a safe name ending
+// in one of the extensions (any case), otherwise empty.
+QString suggestedFilename(const QByteArray &contentDisposition, const QString &url, const QStringList &extensions);
+// The temporary files of our downloads in a folder: ".<name>.part-XXXXXX".
+bool isPartialDownloadName(const QString &name);
+// Removes the partial downloads in a folder that no running download holds
+// (left by a crash or a power cut); returns how many went.
+int removeAbandonedPartialDownloads(const QString &folder);
 
 } // namespace platform

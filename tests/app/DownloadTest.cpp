@@ -16,17 +16,17 @@ class DownloadTest : public AppFixture {
 protected:
     static void SetUpTestSuite()
     {
-        certificates = new TestCertificates;
-        news = new NewsServer(*certificates, "news", "secret");
-        faults = new FaultServer(*certificates);
+        certificates = std::make_unique<TestCertificates>();
+        news = std::make_unique<NewsServer>(*certificates, "news", "secret");
+        faults = std::make_unique<FaultServer>(*certificates);
         news->publish("zandor.mpeg", kClip);
         news->publish("zandor.mxf", kMxfClip);
     }
     static void TearDownTestSuite()
     {
-        delete faults;
-        delete news;
-        delete certificates;
+        faults.reset();
+        news.reset();
+        certificates.reset();
     }
 
     void SetUp() override
@@ -88,14 +88,14 @@ protected:
     }
     void expectOldClipIntact() const { EXPECT_EQ(readFile(clip()), "the previous clip"); }
 
-    static TestCertificates *certificates;
-    static NewsServer *news;
-    static FaultServer *faults;
+    static std::unique_ptr<TestCertificates> certificates;
+    static std::unique_ptr<NewsServer> news;
+    static std::unique_ptr<FaultServer> faults;
 };
 
-TestCertificates *DownloadTest::certificates = nullptr;
-NewsServer *DownloadTest::news = nullptr;
-FaultServer *DownloadTest::faults = nullptr;
+std::unique_ptr<TestCertificates> DownloadTest::certificates;
+std::unique_ptr<NewsServer> DownloadTest::news;
+std::unique_ptr<FaultServer> DownloadTest::faults;
 
 TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
 {
@@ -223,22 +223,40 @@ TEST_F(DownloadTest, AFolderThatGoesAwayMidwayIsAnError)
     EXPECT_FALSE(QFileInfo::exists(folder()));
 }
 
-TEST_F(DownloadTest, ServerSuggestedNamesStayInsideTheFolder)
+TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)
 {
-    const std::vector<std::pair<QString, QString>> cases{
-        {"attachment; filename=\"../../x.mpeg\"", "x.mpeg"},
-        {"attachment; filename=/etc/passwd", "passwd"},
-        {"attachment; filename=.bashrc", "cd"}, // hidden: the address's own name instead
-        {"attachment; filename=\"\"", "cd"},
-        {"attachment; filename*=UTF-8''na%C3%AFve%20clip.mpeg; filename=plain.mpeg", "naïve clip.mpeg"},
+    writeFile(clip("notes.txt"), "the user's own notes");
+    const std::vector<std::tuple<QString, QString, QString>> cases{
+        // form, Content-Disposition, the name stored
+        {"mpg_url", "attachment; filename=\"../../x.mpeg\"", "x.mpeg"},
+        {"mpg_url", "attachment; filename*=UTF-8''na%C3%AFve%20clip.MPG; filename=plain.mpeg", "naïve clip.MPG"},
+        {"mpg_url", "attachment; filename=notes.txt", "zandor.mpeg"},
+        {"mpg_url", "attachment; filename=/etc/passwd", "zandor.mpeg"},
+        {"mpg_url", "attachment; filename=.bashrc", "zandor.mpeg"},
+        {"mpg_url", "attachment; filename=clip.mxf", "zandor.mpeg"},
+        {"mxf_url", "attachment; filename=clip.mpeg", "zandor.mxf"},
+        {"mxf_url", "attachment; filename=Clip.MXF", "Clip.MXF"},
     };
-    for (const auto &[header, stored] : cases) {
-        configure({{"mpg_url", faults->url("/cd?v=" + QUrl::toPercentEncoding(header))}});
+    for (const auto &[form, header, stored] : cases) {
+        configure({{form, faults->url("/cd?v=" + QUrl::toPercentEncoding(header))},
+                   {"mpg_download", int(form == "mpg_url")},
+                   {"mxf_download", int(form == "mxf_url")}});
         update(true);
         EXPECT_EQ(lastAlert().second, QDir(folder()).filePath(stored)) << header.toStdString();
         EXPECT_EQ(readFile(QDir(folder()).filePath(stored)), "fault-server-body\n");
     }
+    EXPECT_EQ(readFile(clip("notes.txt")), "the user's own notes");
     EXPECT_FALSE(QFileInfo::exists(home.file("x.mpeg")));
+}
+
+TEST_F(DownloadTest, ARelativeFolderIsReportedAsItsFullPath)
+{
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    configure({{"downloadfilepath", "Clips"}});
+    update(true);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(lastAlert(), std::make_pair(QString("File Succesfully Received"), clip()));
 }
 
 TEST_F(DownloadTest, WithoutANameTheFormNamesTheFile)
@@ -254,7 +272,7 @@ TEST_F(DownloadTest, AnUnknownLengthIsReportedAsMinusOne)
 {
     configure({{"mpg_url", faults->url("/chunked")}});
     update(true);
-    EXPECT_EQ(readFile(clip("chunked")), "chunk-one\nchunk-two\n");
+    EXPECT_EQ(readFile(clip()), "chunk-one\nchunk-two\n");
     EXPECT_NE(output.find("20 of -1\n"), std::string::npos) << output;
 }
 
@@ -268,7 +286,7 @@ TEST_F(DownloadTest, RedirectsNeverDowngradeOrLeakTheCredentials)
     configure({{"mpg_url", faults->url("/redirect-other-host")}});
     update(true);
     EXPECT_EQ(lastAlert().first, "File Succesfully Received");
-    EXPECT_EQ(readFile(clip("auth-echo")), "none");
+    EXPECT_EQ(readFile(clip()), "none");
 
     configure({{"mpg_url", faults->url("/redirect-same")}});
     update(true);

@@ -157,7 +157,7 @@ TEST_F(StartupTest, BothFormsAreRequestedMpegFirstWithTheStoredCredentials)
     EXPECT_EQ(recorder->requests[1].url, delegate.appSettings.value("mxf_url").toString());
     EXPECT_EQ(recorder->requests[0].user, "ann");
     EXPECT_EQ(recorder->requests[0].password, "pw");
-    EXPECT_EQ(recorder->requests[0].temporaryDirectory, home.documents());
+    EXPECT_EQ(recorder->requests[0].folder, home.documents());
     EXPECT_EQ(delegate.downloadCounter, 0);
 }
 

@@ -1,61 +1,95 @@
 #include "HttpClient.h"
+#include "Descriptor.h"
 #include "EventLoop.h"
 #include "Processes.h"
 #include "TestHome.h"
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 namespace {
 
-using platform::suggestedFilename;
+const QStringList kMpeg{"mpeg", "mpg", "ts"};
 
-TEST(SuggestedFilename, TakesOnlyASafeLastComponent)
+TEST(SuggestedFilename, TakesOnlyASafeClipName)
 {
     const QString url = "https://news.example/zandor/zandor.mpeg";
-    EXPECT_EQ(suggestedFilename("", url), "zandor.mpeg");
-    EXPECT_EQ(suggestedFilename("attachment; filename=\"clip 1.mpeg\"", url), "clip 1.mpeg");
-    EXPECT_EQ(suggestedFilename("attachment; filename=clip.mxf", url), "clip.mxf");
-    EXPECT_EQ(suggestedFilename("attachment; filename*=UTF-8''%E2%82%AC.mpeg", url), "€.mpeg");
-    EXPECT_EQ(suggestedFilename("attachment; filename=\"a\\\"b.mpeg\"", url), "a\"b.mpeg");
-    EXPECT_EQ(suggestedFilename("attachment; filename=\"../../x\"", url), "x");
-    EXPECT_EQ(suggestedFilename("attachment; filename=/etc/passwd", url), "passwd");
-    for (const QByteArray &bad :
-         {QByteArray("attachment; filename=.bashrc"), QByteArray("attachment; filename=\"\""),
-          QByteArray("attachment; filename=\"..\""), QByteArray("attachment; filename=\"a/\""),
-          QByteArray("attachment; filename=\"a\\\\b\""), QByteArray("attachment; filename*=UTF-8''a%00b"),
-          QByteArray("attachment; filename*=UTF-8''a%0Ab"), "attachment; filename=" + QByteArray(256, 'n'),
-          QByteArray("attachment; filename"), QByteArray(";;;=;\"")})
-        EXPECT_EQ(suggestedFilename(bad, url), "zandor.mpeg") << bad.constData();
-    EXPECT_EQ(suggestedFilename("", "https://news.example/"), "");
-    EXPECT_EQ(suggestedFilename("", "https://news.example/..%2F.."), "");
-    EXPECT_EQ(suggestedFilename("attachment; filename=.x", "https://news.example/.hidden"), "");
+    const std::pair<QByteArray, QString> cases[] = {
+        {"", "zandor.mpeg"},
+        {"attachment; filename=\"clip 1.mpeg\"", "clip 1.mpeg"},
+        {"attachment; filename=clip.MPG", "clip.MPG"},
+        {"attachment; filename*=UTF-8''%E2%82%AC.mpeg", "€.mpeg"},
+        {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
+        {"attachment; filename=\"../../x.ts\"", "x.ts"},
+        // Not a clip of this form: never a name to replace.
+        {"attachment; filename=notes.txt", "zandor.mpeg"},
+        {"attachment; filename=clip.mxf", "zandor.mpeg"},
+        {"attachment; filename=/etc/passwd", "zandor.mpeg"},
+        {"attachment; filename=mpeg", "zandor.mpeg"},
+        {"attachment; filename=.bashrc.mpeg", "zandor.mpeg"},
+        {"attachment; filename=\"\"", "zandor.mpeg"},
+        {"attachment; filename=\"..\"", "zandor.mpeg"},
+        {"attachment; filename=\"a\\\\b.mpeg\"", "zandor.mpeg"},
+        {"attachment; filename*=UTF-8''a%00b.mpeg", "zandor.mpeg"},
+        {"attachment; filename*=UTF-8''a%0Ab.mpeg", "zandor.mpeg"},
+        {"attachment; filename=" + QByteArray(256, 'n') + ".mpeg", "zandor.mpeg"},
+        {"attachment; filename", "zandor.mpeg"},
+        {";;;=;\"", "zandor.mpeg"},
+    };
+    for (const auto &[header, name] : cases)
+        EXPECT_EQ(platform::suggestedFilename(header, url, kMpeg), name) << header.constData();
+    for (const QString bad : {"https://news.example/", "https://news.example/..%2F..", "https://news.example/.h.mpeg",
+                              "https://news.example/notes.txt"})
+        EXPECT_EQ(platform::suggestedFilename("attachment; filename=.x", bad, kMpeg), "") << bad.toStdString();
+}
+
+TEST(PartialDownloads, OnlyAbandonedOnesOfOursAreRemoved)
+{
+    QTemporaryDir folder;
+    const QString abandoned = folder.filePath(".zandor.mpeg.part-Ab12Cd");
+    const QString held = folder.filePath(".zandor.mxf.part-Xy34Zw");
+    const QString mine = folder.filePath(".notes.txt.part-Ab12Cd");
+    for (const QString &path : {abandoned, held, mine})
+        writeFile(path, "partial");
+    platform::Descriptor holder(::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+    EXPECT_EQ(platform::removeAbandonedPartialDownloads(folder.path()), 1);
+    EXPECT_FALSE(QFile::exists(abandoned));
+    EXPECT_TRUE(QFile::exists(held));
+    EXPECT_TRUE(QFile::exists(mine));
 }
 
 class HttpClientTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        certificates = new TestCertificates;
-        faults = new FaultServer(*certificates);
+        certificates = std::make_unique<TestCertificates>();
+        faults = std::make_unique<FaultServer>(*certificates);
     }
     static void TearDownTestSuite()
     {
-        delete faults;
-        delete certificates;
+        faults.reset();
+        certificates.reset();
     }
 
-    platform::HttpResult fetch(const QString &path, std::chrono::seconds idle)
+    platform::HttpRequest request(const QString &path) const
     {
         platform::HttpRequest request;
         request.url = faults->url(path);
-        request.temporaryDirectory = folder.path();
+        request.folder = folder.path();
+        request.clipExtensions = kMpeg;
+        request.defaultName = "stored.mpeg";
         request.caFile = certificates->caFile;
-        request.idleTimeout = idle;
+        return request;
+    }
+    platform::HttpResult fetch(const platform::HttpRequest &request)
+    {
         std::optional<platform::HttpResult> result;
         client.download(
-            request, [&](const platform::HttpResponse &) { return folder.filePath("stored"); },
+            request,
             [&](std::int64_t, std::int64_t received, std::int64_t expected) {
                 progress.emplace_back(received, expected);
             },
@@ -63,70 +97,101 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, 30000));
         return result.value_or(platform::HttpResult{});
     }
+    platform::HttpResult fetch(const QString &path) { return fetch(request(path)); }
+    bool folderIsEmpty() const
+    {
+        return QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
 
-    static TestCertificates *certificates;
-    static FaultServer *faults;
+    static std::unique_ptr<TestCertificates> certificates;
+    static std::unique_ptr<FaultServer> faults;
     QTemporaryDir folder;
     platform::CurlHttpClient client;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
 };
 
-TestCertificates *HttpClientTest::certificates = nullptr;
-FaultServer *HttpClientTest::faults = nullptr;
+std::unique_ptr<TestCertificates> HttpClientTest::certificates;
+std::unique_ptr<FaultServer> HttpClientTest::faults;
 
-TEST_F(HttpClientTest, AStalledTransferEndsAsAFailure)
+TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransfer)
 {
-    const auto result = fetch("/stall?for=6", std::chrono::seconds(1));
-    ASSERT_TRUE(result.response);
-    EXPECT_EQ(result.response->statusCode, 200);
-    EXPECT_TRUE(result.error);
-    EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    auto stalled = request("/stall?for=6");
+    stalled.idleTimeout = std::chrono::seconds(1);
+    auto slow = request("/trickle?n=200&every=0.05"); // 20 bytes a second for 10 s
+    slow.minimumRate = 100;
+    slow.rateWindow = std::chrono::seconds(2);
+    auto late = request("/trickle?n=200&every=0.05");
+    late.deadline = std::chrono::seconds(2);
+    for (const auto &r : {stalled, slow, late}) {
+        const auto result = fetch(r);
+        ASSERT_TRUE(result.response) << r.url.toStdString();
+        EXPECT_EQ(result.response->statusCode, 200);
+        EXPECT_TRUE(result.error) << r.url.toStdString();
+        EXPECT_TRUE(result.storedPath.isEmpty());
+        EXPECT_TRUE(folderIsEmpty());
+    }
 }
 
-TEST_F(HttpClientTest, ASlowTrickleIsNotAStall)
+TEST_F(HttpClientTest, ASlowTrickleWithinTheLimitsArrives)
 {
-    const auto result = fetch("/trickle", std::chrono::seconds(1));
+    auto slow = request("/trickle");
+    slow.idleTimeout = std::chrono::seconds(1);
+    const auto result = fetch(slow);
     ASSERT_TRUE(result.response);
     EXPECT_FALSE(result.error) << result.error->toStdString();
-    EXPECT_EQ(readFile(folder.filePath("stored")), QByteArray(20, 't'));
+    EXPECT_EQ(result.storedPath, folder.filePath("stored.mpeg")); // "trickle" names no clip
+    EXPECT_EQ(readFile(result.storedPath), QByteArray(20, 't'));
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), std::make_pair(std::int64_t(20), std::int64_t(20)));
 }
 
-TEST_F(HttpClientTest, ProgressIsReportedWhileALargeBodyArrives)
+TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
 {
-    const auto result = fetch("/big?size=5000000", std::chrono::seconds(10));
+    const auto result = fetch("/big?size=5000000");
     EXPECT_FALSE(result.error);
     EXPECT_GE(progress.size(), 4u);
     for (size_t i = 1; i < progress.size(); ++i)
         EXPECT_GT(progress[i].first, progress[i - 1].first);
     EXPECT_EQ(progress.back(), std::make_pair(std::int64_t(5000000), std::int64_t(5000000)));
+
+    progress.clear();
+    EXPECT_FALSE(fetch("/empty").error);
+    auto nobody = request("/");
+    nobody.url = QStringLiteral("https://127.0.0.1:%1/").arg(freeLoopbackPort());
+    EXPECT_FALSE(fetch(nobody).response);
+    EXPECT_TRUE(progress.empty());
+}
+
+TEST_F(HttpClientTest, TheEmptyPostCarriesNoHeadersOfItsOwn)
+{
+    const auto result = fetch("/headers");
+    ASSERT_FALSE(result.error);
+    const QByteArray names = readFile(result.storedPath);
+    EXPECT_TRUE(names.contains("authorization\n")) << names.constData();
+    EXPECT_FALSE(names.contains("content-type")) << names.constData();
+    EXPECT_FALSE(names.contains("expect")) << names.constData();
 }
 
 TEST_F(HttpClientTest, AChallengeIsAnsweredOnceAndARefusalIsA401)
 {
-    platform::HttpRequest request;
-    request.url = faults->url("/auth");
-    request.user = "user";
-    request.password = "secret";
-    request.temporaryDirectory = folder.path();
-    request.caFile = certificates->caFile;
+    auto good = request("/auth");
+    good.user = "user";
+    good.password = "secret";
+    good.defaultName = "ok.mpeg";
+    auto bad = good;
+    bad.password = "wrong";
+    bad.defaultName = "no.mpeg";
     std::vector<platform::HttpResult> results;
-    client.download(
-        request, [&](const platform::HttpResponse &) { return folder.filePath("ok"); }, {},
-        [&](const platform::HttpResult &r) { results.push_back(r); });
-    request.password = "wrong";
-    client.download(
-        request, [&](const platform::HttpResponse &) { return folder.filePath("no"); }, {},
-        [&](const platform::HttpResult &r) { results.push_back(r); });
+    for (const auto &r : {good, bad})
+        client.download(r, {}, [&](const platform::HttpResult &result) { results.push_back(result); });
     ASSERT_TRUE(waitUntil([&] { return results.size() == 2; }));
     std::vector<long> statuses;
     for (const auto &r : results)
         statuses.push_back(r.response ? r.response->statusCode : 0);
     std::sort(statuses.begin(), statuses.end());
     EXPECT_EQ(statuses, (std::vector<long>{200, 401}));
-    EXPECT_TRUE(QFile::exists(folder.filePath("ok")));
-    EXPECT_FALSE(QFile::exists(folder.filePath("no")));
+    EXPECT_TRUE(QFile::exists(folder.filePath("ok.mpeg")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("no.mpeg")));
 }
 
 } // namespace

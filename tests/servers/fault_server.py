@@ -96,14 +96,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return
         if path == "/trickle":
+            count = int(query.get("n", ["20"])[0])
+            every = float(query.get("every", ["0.05"])[0])
             self.send_response(200)
-            self.send_header("Content-Length", "20")
+            self.send_header("Content-Length", str(count))
             self.end_headers()
-            for _ in range(20):
-                self.wfile.write(b"t")
-                self.wfile.flush()
-                time.sleep(0.05)
+            try:
+                for _ in range(count):
+                    self.wfile.write(b"t")
+                    self.wfile.flush()
+                    time.sleep(every)
+            except OSError:
+                pass  # the client gave up on us
             return
+        if path == "/headers":
+            names = sorted(k.lower() for k in self.headers.keys())
+            return self.send_body(200, ("\n".join(names) + "\n").encode())
+        if path == "/empty":
+            return self.send_body(200, b"")
         if path == "/redirect-http":
             target = "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"]
             return self.send_body(302, b"", [("Location", target)])

@@ -208,8 +208,5 @@ private:
 class RecordingHttpClient final : public platform::HttpClient {
 public:
     std::vector<platform::HttpRequest> requests;
-    void download(const platform::HttpRequest &request, Destination, Progress, Completion) override
-    {
-        requests.push_back(request);
-    }
+    void download(const platform::HttpRequest &request, Progress, Completion) override { requests.push_back(request); }
 };
