@@ -165,6 +165,13 @@ QString AppDelegate::textSetting(const QString &key) const
     return value.toString();
 }
 
+// A relative folder counts from the working directory, as a file URL made
+// from the path would; outcomes name the full path.
+QString AppDelegate::downloadFolder() const
+{
+    return QFileInfo(textSetting(kDownloadFilePath)).absoluteFilePath();
+}
+
 // ---- Start-up, settings and menu -------------------------------------------
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -192,6 +199,8 @@ void AppDelegate::applicationDidFinishLaunching()
     settingsPlist =
         std::make_unique<TavrelPlist>(QStringLiteral("appSettings"), platform::DirectoryKind::ApplicationSupport);
     readFromPlist();
+    // Partial downloads that a crash or a power cut left behind.
+    platform::removeAbandonedPartialDownloads(downloadFolder());
 
     statusItem.setMenu(statusMenu);
     statusItem.setClickAction([this] { statusItemClicked(); });
@@ -390,9 +399,7 @@ void AppDelegate::downloadFromRemote(bool interactive)
 
 void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
 {
-    // A relative folder counts from the working directory, as a file URL
-    // made from the path would; the outcome names the full path.
-    const QString folder = QFileInfo(textSetting(kDownloadFilePath)).absoluteFilePath();
+    const QString folder = downloadFolder();
 
     QIcon wait = platform::namedImage(QStringLiteral("statusWait"));
     if (!wait.isNull())

@@ -125,6 +125,7 @@ private:
     bool switchSetting(const QString &key) const;
     int checkBoxSetting(const QString &key) const;
     QString textSetting(const QString &key) const;
+    QString downloadFolder() const;
 
     QTimer trayRetry_;
     int trayRetries_ = 0;

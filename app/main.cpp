@@ -15,6 +15,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("zandorupdate"));
     // A tray app: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    const platform::SessionEndSignals sessionEnd;
 
     // One instance per user: autostart and a manual start must not both fetch.
     QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +

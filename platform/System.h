@@ -2,6 +2,9 @@
 
 #include <QIcon>
 #include <QString>
+#include <memory>
+
+class QSocketNotifier;
 
 namespace platform {
 
@@ -34,6 +37,20 @@ public:
     void setIcon(const QIcon &icon) override;
     void activateIgnoringOtherApps() override;
     void terminate() override;
+};
+
+// Logout, shutdown and Ctrl-C (SIGTERM, SIGHUP, SIGINT) end the event loop
+// as Quit does, so everything is torn down in order and no partial download
+// is left behind.
+class SessionEndSignals final {
+public:
+    SessionEndSignals();
+    ~SessionEndSignals();
+    SessionEndSignals(const SessionEndSignals &) = delete;
+    SessionEndSignals &operator=(const SessionEndSignals &) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 } // namespace platform

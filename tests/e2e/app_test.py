@@ -4,12 +4,13 @@ clip from nginx over HTTPS, says so by notification, and a later update that
 the server answers with 404 leaves the clip alone."""
 
 import os
+import signal
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for
+from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
 from trusted import can_isolate
 
 app = sys.argv[1]
@@ -53,7 +54,22 @@ try:
     check(not [n for n in os.listdir(clips) if ".part-" in n], "no partial file is left behind")
     check(desktop.notifications().count("File Succesfully Received") == 1, "the 404 is not reported as success")
     third.terminate()
-    third.wait(20)
+    check(third.wait(20) == 0, "SIGTERM ends the app cleanly")
+
+    # The session ends in the middle of a download: nothing partial stays,
+    # and what an earlier crash left is cleared at the next start.
+    abandoned = os.path.join(clips, ".zandor.mpeg.part-Ab12Cd")
+    open(abandoned, "wb").write(b"left by a crash")
+    server.publish("zandor.mpeg", clip * 20)
+    write_settings(desktop, mpg_url=server.url("zandor.mpeg", slow=True), minutes_after_hour="-120")
+    fourth = desktop.start(argv, "app3.log")
+    partial = lambda: [n for n in os.listdir(clips) if ".part-" in n and n != os.path.basename(abandoned)]
+    check(wait_for(lambda: not os.path.exists(abandoned), 30), "an abandoned partial file is removed at start")
+    check(wait_for(partial, 30), "a slow download is under way")
+    fourth.send_signal(signal.SIGHUP)
+    check(fourth.wait(20) == 0, "SIGHUP ends the app cleanly during a download")
+    check(not partial(), "the session's end leaves no partial file")
+    check(open(target, "rb").read() == clip, "the clip of the last complete update stays")
 finally:
     desktop.close()
 

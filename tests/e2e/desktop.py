@@ -157,7 +157,9 @@ http { access_log off; default_type application/octet-stream; sendfile on;
   uwsgi_temp_path %(r)s/tmp; scgi_temp_path %(r)s/tmp;
   server { listen 127.0.0.1:%(port)d ssl; ssl_certificate %(r)s/server.pem; ssl_certificate_key %(r)s/server.key;
     root %(r)s/www;
-    location /zandor/ { auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; } } }
+    location /zandor/ { auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; }
+    location /slow/ { alias %(r)s/www/zandor/; limit_rate 64k;
+      auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; } } }
 """ % {"r": self.root, "port": self.port})
         self.ca = p("ca.pem")
         desktop.start(["/usr/sbin/nginx", "-p", self.root, "-e", p("error.log"), "-c", p("nginx.conf")],
@@ -172,8 +174,9 @@ http { access_log off; default_type application/octet-stream; sendfile on;
 
         assert wait_for(answers), "nginx did not start"
 
-    def url(self, name):
-        return "https://127.0.0.1:%d/zandor/%s" % (self.port, name)
+    def url(self, name, slow=False):
+        """The clip's address; a slow one sends 64 KiB a second."""
+        return "https://127.0.0.1:%d/%s/%s" % (self.port, "slow" if slow else "zandor", name)
 
     def publish(self, name, data):
         with open(os.path.join(self.root, "www/zandor", name), "wb") as f:
