@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "DueTime.h"
 #include "Helpers.h"
 #include "Output.h"
 #include "TavrelExtensions.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimeZone>
@@ -40,8 +42,6 @@ const QStringList kMxfExtensions{QStringLiteral("mxf")};
 const QString kNewsServer = QStringLiteral("https://news.zandor.example");
 
 constexpr std::chrono::hours kOneHour{1};
-// Past this many minutes the due time is no date anybody can wait for.
-constexpr qint64 kFarthestMinutes = 1'000'000'000;
 constexpr int kTrayRetryMs = 5000;
 constexpr int kTrayRetries = 6;
 
@@ -58,59 +58,6 @@ bool isNumber(const QVariant &value)
     default:
         return false;
     }
-}
-
-// A decimal whole number: an optional sign and digits, nothing else, within
-// the range of a signed 64-bit integer.
-std::optional<qint64> parseWholeNumber(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    const char *begin = bytes.constData();
-    const char *end = begin + bytes.size();
-    const bool plus = begin != end && *begin == '+';
-    if (plus)
-        ++begin; // from_chars takes '-' but not '+'
-    const char *digits = !plus && begin != end && *begin == '-' ? begin + 1 : begin;
-    if (digits == end || !std::all_of(digits, end, [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    qint64 value = 0;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
-}
-
-// hour:minute of a day, with minutes past the hour carried into the next
-// hours and days as a wall clock would (minute 75 is a quarter past the
-// next hour, minute -5 five to this one).
-std::optional<QDateTime> wallClock(const QDate &day, qint64 hour, qint64 minutes)
-{
-    if (minutes > kFarthestMinutes || minutes < -kFarthestMinutes)
-        return std::nullopt;
-    const qint64 total = hour * 60 + minutes;
-    qint64 days = total / 1440;
-    qint64 rest = total % 1440;
-    if (rest < 0) {
-        rest += 1440;
-        --days;
-    }
-    const QDate date = day.addDays(days);
-    if (!date.isValid())
-        return std::nullopt;
-    const QTime time(int(rest / 60), int(rest % 60));
-    QDateTime result(date, time);
-    // A time the clocks skip (the spring change): count on from before the
-    // gap, so 02:15 becomes 03:15.
-    for (int back = 15; !result.isValid() && back <= 180; back += 15) {
-        const QDateTime before(date, time.addSecs(-back * 60));
-        result = before.addSecs(back * 60);
-    }
-    return result;
-}
-
-QString utcText(const QDateTime &date)
-{
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
 }
 
 } // namespace
@@ -149,17 +96,12 @@ bool AppDelegate::switchSetting(const QString &key) const
     return value.toDouble() != 0.0;
 }
 
-int AppDelegate::checkBoxSetting(const QString &key) const
-{
-    const QVariant value = appSettings.value(key);
-    if (!isNumber(value))
-        return builtInDefaults().value(key).toBool() ? 1 : 0;
-    return value.typeId() == QMetaType::Bool ? int(value.toBool()) : int(value.toLongLong());
-}
-
 QString AppDelegate::textSetting(const QString &key) const
 {
     const QVariant value = appSettings.value(key);
+    // A number typed into the file by hand (20 rather than "20") means its decimal text.
+    if (key == kMinutesAfterHour && isNumber(value) && value.typeId() != QMetaType::Bool)
+        return value.typeId() == QMetaType::Double ? QString::number(value.toDouble(), 'g', 17) : value.toString();
     if (value.typeId() != QMetaType::QString)
         return builtInDefaults().value(key).toString();
     return value.toString();
@@ -309,35 +251,27 @@ void AppDelegate::startTimer()
         return;
     }
     const QString minutesText = textSetting(kMinutesAfterHour);
-    const std::optional<qint64> minutes = parseWholeNumber(minutesText);
-    if (!minutes) {
+    const auto minutes = due::parseMinutes(minutesText);
+    const auto outOfRange = [&] {
+        showNotification(QStringLiteral("Download not Executed"),
+                         QStringLiteral("\"Minutes after the hour\" is out of range: \"%1\"").arg(minutesText));
+    };
+    if (std::holds_alternative<due::MinutesError>(minutes)) {
+        if (std::get<due::MinutesError>(minutes) == due::MinutesError::OutOfRange)
+            return outOfRange();
         showNotification(QStringLiteral("Download not Executed"),
                          QStringLiteral("\"Minutes after the hour\" is not a whole number: \"%1\"").arg(minutesText));
         return;
     }
 
-    const QDateTime started = services().clock->now().toLocalTime();
-    const QDate day = started.date();
-    const qint64 h = started.time().hour();
-    const auto startOfHour = wallClock(day, h, 0);
-    const auto dueThisHour = wallClock(day, h, *minutes);
-    const auto dueNextHour = wallClock(day, h + 1, *minutes);
-    if (!startOfHour || !dueThisHour || !dueNextHour) {
-        showNotification(QStringLiteral("Download not Executed"),
-                         QStringLiteral("\"Minutes after the hour\" is out of range: \"%1\"").arg(minutesText));
-        return;
-    }
-
+    const QDateTime split = services().clock->now();
     const QDateTime now = services().clock->now();
-    QDateTime due;
-    if (TavrelExtensions::isBetween(now, *startOfHour, *dueThisHour)) {
-        due = *dueThisHour;
-        printLine(QStringLiteral("duedate this hour=") + utcText(due));
-    } else {
-        due = *dueNextHour;
-        printLine(QStringLiteral("duedate next hour=") + utcText(due));
-    }
-    timer = services().timers->scheduleRepeating(due, kOneHour,
+    const auto due = due::dueTime(split, now, std::get<qint64>(minutes), QTimeZone::systemTimeZone());
+    if (!due)
+        return outOfRange();
+    printLine((due->thisHour ? QStringLiteral("duedate this hour=") : QStringLiteral("duedate next hour=")) +
+              due::utcText(due->when));
+    timer = services().timers->scheduleRepeating(due->when, kOneHour,
                                                  {[this] { fireDownload(); },
                                                   // the clock was set: re-arm from it, as at wake
                                                   [this] { startTimer(); }});
@@ -484,13 +418,16 @@ void bringToFront(QWidget *window)
 {
     if (!window)
         return;
-    window->setWindowOpacity(1.0);
-    window->show(); // first, so the layout has given the window its real size
+    // Centred first: the layout gives the window its real size before it shows.
+    if (window->layout())
+        window->layout()->activate();
     if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    window->setWindowOpacity(1.0);
+    window->show();
     window->raise();
     window->activateWindow();
     services().application->activateIgnoringOtherApps();
@@ -526,7 +463,7 @@ void AppDelegate::assignFields()
     };
     auto state = [&](QCheckBox *box, const QString &key) {
         if (box)
-            box->setChecked(checkBoxSetting(key) == 1);
+            box->setChecked(switchSetting(key)); // non-zero is on, as for every other reader
     };
     text(setUserName, kUsername);
     text(setPasssword, kPassword);
@@ -577,11 +514,11 @@ void AppDelegate::lblUrlAboutOpen()
     openUrl();
 }
 
-AttributedString AppDelegate::link_string(const QString &text, const QUrl &url)
+AttributedString AppDelegate::link_string(const QString &text, const QString &url)
 {
     AttributedString link{text, {}};
     const qsizetype length = text.size();
-    link.attributes.push_back({QStringLiteral("link"), url.toString(QUrl::FullyEncoded), 0, length});
+    link.attributes.push_back({QStringLiteral("link"), url, 0, length});
     link.attributes.push_back({QStringLiteral("foregroundColor"), QColor(Qt::blue), 0, length});
     link.attributes.push_back({QStringLiteral("underlineStyle"), 1, 0, length});
     return link;

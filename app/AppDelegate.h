@@ -103,7 +103,8 @@ public:
     void startAboutWindow();
     void openUrl();
     void lblUrlAboutOpen();
-    static AttributedString link_string(const QString &text, const QUrl &url);
+    // The address as its text: a QUrl would fold its case and decode escapes.
+    static AttributedString link_string(const QString &text, const QString &url);
     // Opens an absolute address in the default browser; false when it does not parse.
     static bool openWebAddress(const QString &address);
 
@@ -123,7 +124,6 @@ private:
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.
     bool switchSetting(const QString &key) const;
-    int checkBoxSetting(const QString &key) const;
     QString textSetting(const QString &key) const;
     QString downloadFolder() const;
 

@@ -99,9 +99,8 @@ TEST_F(SchedulerTest, AutomaticDownloadOffStopsTheTimerAndSaysSoEachTime)
 
 TEST_F(SchedulerTest, MinutesThatAreNoNumberArmNothingAndSaySo)
 {
-    for (const QString &bad :
-         {QString(""), QString(" 5"), QString("5 "), QString("five"), QString("5.5"), QString("+"), QString("-"),
-          QString("+-5"), QString("--5"), QString("99999999999999999999"), QString("٣")}) {
+    for (const QString &bad : {QString(""), QString(" 5"), QString("5 "), QString("five"), QString("5.5"), QString("+"),
+                               QString("-"), QString("+-5"), QString("--5"), QString("٣")}) {
         arm(local(2016, 3, 1, 10, 3), "5");
         services.notifier.posted.clear();
         EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), bad), "") << bad.toStdString();
@@ -110,11 +109,18 @@ TEST_F(SchedulerTest, MinutesThatAreNoNumberArmNothingAndSaySo)
         EXPECT_TRUE(services.notifier.posted[0].body.contains(bad)) << services.notifier.posted[0].body.toStdString();
         EXPECT_EQ(services.timers.liveTimers(), 0);
     }
-    // Far beyond any date: refused as well, never fired in a loop.
-    services.notifier.posted.clear();
-    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "9223372036854775807"), "");
-    EXPECT_EQ(services.notifier.posted.size(), 1u);
-    EXPECT_EQ(services.timers.liveTimers(), 0);
+    // Beyond a 64-bit number, or so far that no date is due: out of range,
+    // never fired in a loop.
+    for (const QString &far : {QString("99999999999999999999"), QString("9223372036854775807")}) {
+        services.notifier.posted.clear();
+        EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), far), "");
+        ASSERT_EQ(services.notifier.posted.size(), 1u);
+        EXPECT_EQ(services.notifier.posted[0].body,
+                  QString("\"Minutes after the hour\" is out of range: \"%1\"").arg(far));
+        EXPECT_EQ(services.timers.liveTimers(), 0);
+    }
+    // A number in the file (20, not "20") is read as its decimal text.
+    EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), qint64(20)), "duedate this hour=2016-03-01 09:20:00 +0000\n");
 
     delegate.appSettings.remove("minutes_after_hour");
     services.notifier.posted.clear();

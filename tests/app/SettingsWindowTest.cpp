@@ -19,9 +19,25 @@ protected:
     }
 };
 
+// Where the window was when it first showed.
+class ShownAt : public QObject {
+public:
+    QPoint center;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            center = static_cast<QWidget *>(watched)->frameGeometry().center();
+        return false;
+    }
+};
+
 TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
 {
+    ShownAt shown;
+    delegate.settingsWindow->installEventFilter(&shown);
     delegate.startSettingsWindow();
+    const QPoint middle = delegate.settingsWindow->screen()->availableGeometry().center();
+    EXPECT_LE((shown.center - middle).manhattanLength(), 4); // centred before it showed
     ASSERT_TRUE(delegate.settingsWindow->isVisible());
     EXPECT_GE(services.application.activations, 1);
     const QRect screen = delegate.settingsWindow->screen()->availableGeometry();
@@ -50,6 +66,30 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
     EXPECT_FALSE(delegate.settingsWindow->isVisible());
     EXPECT_EQ(delegate.appSettings.value("username").toString(), " Ann ");
     EXPECT_NE(output.find("duedate this hour="), std::string::npos) << output;
+}
+
+TEST_F(SettingsWindowTest, StoredValuesOfOtherShapesShowAsTheyAreMeant)
+{
+    const QString longName(40000, QChar(u'n'));
+    for (const QVariant &on : {QVariant(2), QVariant(-1), QVariant(0.5)}) {
+        writeSettings({{"mpg_download", on},
+                       {"mxf_download", on},
+                       {"automatic_download", on},
+                       {"start_at_startup", 0},
+                       {"username", longName},
+                       {"minutes_after_hour", 20},
+                       {"downloadfilepath", home.documents()}});
+        delegate.readFromPlist();
+        EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked()) << on.toString().toStdString();
+        EXPECT_TRUE(delegate.setAutomaticDownload->isChecked());
+        EXPECT_EQ(delegate.nrOfDownloads, 2);
+        EXPECT_EQ(delegate.setMinutesAfterHour->text(), "20");
+        pressOK();
+        EXPECT_EQ(stored().value("mpg_download").toLongLong(), 1);
+        EXPECT_EQ(stored().value("automatic_download").toLongLong(), 1);
+        EXPECT_EQ(stored().value("minutes_after_hour").toString(), "20");
+        EXPECT_EQ(stored().value("username").toString(), longName); // never cut
+    }
 }
 
 TEST_F(SettingsWindowTest, AnyMinutesTextIsStoredAsTyped)
@@ -188,18 +228,18 @@ TEST_F(AboutWindowTest, AnAddressThatDoesNotParseOpensNothing)
 
 TEST(LinkString, LinkColourAndUnderlineCoverTheWholeText)
 {
-    const AttributedString link = AppDelegate::link_string("Tavrel", QUrl("https://tavrel.example/a b"));
+    const AttributedString link = AppDelegate::link_string("Tavrel", "HTTPS://Tavrel.EXAMPLE/%7Ea%20b");
     ASSERT_EQ(link.attributes.size(), 3u);
     for (const auto &attribute : link.attributes) {
         EXPECT_EQ(attribute.location, 0);
         EXPECT_EQ(attribute.length, 6);
     }
     EXPECT_EQ(link.attributes[0].name, "link");
-    EXPECT_EQ(link.attributes[0].value.toString(), "https://tavrel.example/a%20b"); // text, not a URL object
+    EXPECT_EQ(link.attributes[0].value.toString(), "HTTPS://Tavrel.EXAMPLE/%7Ea%20b"); // as given, as text
     EXPECT_EQ(link.attributes[0].value.typeId(), QMetaType::QString);
     EXPECT_EQ(link.attributes[1].value.value<QColor>(), QColor(Qt::blue));
     EXPECT_EQ(link.attributes[2].value.toInt(), 1);
-    const AttributedString empty = AppDelegate::link_string("", QUrl("https://x.example"));
+    const AttributedString empty = AppDelegate::link_string("", "https://x.example");
     EXPECT_EQ(empty.text, "");
     for (const auto &attribute : empty.attributes)
         EXPECT_EQ(attribute.length, 0);

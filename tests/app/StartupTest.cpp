@@ -105,7 +105,7 @@ TEST_F(StartupTest, ValuesOfTheWrongKindReadAsTheirDefaults)
                    {"mpg_download", "yes"},
                    {"mxf_download", QVariantList{}},
                    {"username", QVariantMap{}},
-                   {"minutes_after_hour", 17},
+                   {"minutes_after_hour", true},
                    {"downloadfilepath", 3.5},
                    {"start_at_startup", "no"},
                    {"automatic_download", QByteArray("1")}});
