@@ -1,6 +1,7 @@
 #include "HttpClient.h"
 
 #include "Descriptor.h"
+#include "DurableFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -388,9 +389,7 @@ void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
         return void(result.error = errnoText(errno));
     t.tempPath.clear(); // the name is free again: another request may take it now
     result.storedPath = target;
-    const Descriptor dir(::open(QFile::encodeName(t.request.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir)
-        ::fsync(dir.get());
+    syncFolder(t.request.folder);
 }
 
 void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)

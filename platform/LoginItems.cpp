@@ -1,9 +1,10 @@
 #include "LoginItems.h"
 
+#include "DurableFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <glib.h>
 #include <map>
 
@@ -86,21 +87,19 @@ public:
     void insertAfter(const std::optional<LoginItem> &after, const QString &program) override
     {
         QDir().mkpath(folder_);
-        QSaveFile file(QDir(folder_).filePath(newName(after)));
-        if (!file.open(QIODevice::WriteOnly))
-            return;
         const QByteArray exec = keyFileValue(quoteExec(program));
-        file.write("[Desktop Entry]\n"
-                   "Type=Application\n"
-                   "Name=ZandorUpdate\n"
-                   "Comment=Fetches the latest news clip every hour\n"
-                   "Exec=" +
-                   exec + "\nTryExec=" + keyFileValue(program.toUtf8()) +
-                   "\n"
-                   "Icon=zandorupdate\n"
-                   "Terminal=false\n"
-                   "X-GNOME-Autostart-enabled=true\n");
-        file.commit();
+        writeDurably(QDir(folder_).filePath(newName(after)),
+                     "[Desktop Entry]\n"
+                     "Type=Application\n"
+                     "Name=ZandorUpdate\n"
+                     "Comment=Fetches the latest news clip every hour\n"
+                     "Exec=" +
+                         exec + "\nTryExec=" + keyFileValue(program.toUtf8()) +
+                         "\n"
+                         "Icon=zandorupdate\n"
+                         "Terminal=false\n"
+                         "X-GNOME-Autostart-enabled=true\n",
+                     std::nullopt);
     }
 
     void remove(const LoginItem &item) override

@@ -16,6 +16,26 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter>;
 
+bool writesNegative(plist_t node)
+{
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(node, &xml, &length);
+    const bool negative = xml && QByteArray::fromRawData(xml, qsizetype(length)).contains("<integer>-");
+    plist_to_xml_free(xml);
+    return negative;
+}
+
+// plist_new_uint writes every value as signed; only the parser makes the
+// unsigned kind above 2^63.
+plist_t unsignedInteger(quint64 value)
+{
+    const QByteArray xml = "<plist version=\"1.0\"><integer>" + QByteArray::number(value) + "</integer></plist>";
+    plist_t node = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
+    return node ? node : plist_new_uint(value);
+}
+
 std::optional<QVariant> toVariant(plist_t node, int depth)
 {
     if (depth > kDeepestNesting)
@@ -29,7 +49,10 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
     case PLIST_UINT: {
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
-        // libplist keeps negative integers as their two's complement.
+        // libplist keeps negative integers as their two's complement, and
+        // tells them from unsigned ones above 2^63 only when it writes them.
+        if (value > uint64_t(std::numeric_limits<qint64>::max()) && !writesNegative(node))
+            return QVariant(quint64(value));
         return QVariant(qint64(value));
     }
     case PLIST_REAL: {
@@ -118,12 +141,15 @@ plist_t fromVariant(const QVariant &value)
     switch (value.typeId()) {
     case QMetaType::Bool:
         return plist_new_bool(value.toBool());
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        if (value.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            return unsignedInteger(value.toULongLong());
+        return plist_new_uint(value.toULongLong());
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
     case QMetaType::Long:
-    case QMetaType::ULong:
     case QMetaType::Short:
     case QMetaType::UShort:
         return plist_new_uint(uint64_t(value.toLongLong()));

@@ -1,5 +1,6 @@
 #include "TavrelPlist.h"
 
+#include "DurableFile.h"
 #include "Output.h"
 #include "PlistFormat.h"
 #include "Services.h"
@@ -46,28 +47,10 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// Write to a temporary file beside the target, flush it to disk and rename
-// it over the target, so a crash or a full disk never leaves half a file.
-bool replaceAtomically(const QString &target, const QByteArray &bytes)
+// The file holds a password: only the user may read it.
+bool replacePrivately(const QString &target, const QByteArray &bytes)
 {
-    const QFileInfo info(target);
-    QByteArray pattern = joined(info.absolutePath(), QStringLiteral(".%1.XXXXXX").arg(info.fileName())).toLocal8Bit();
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fchmod(fd, kPrivateFile) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(pattern.constData(), QFile::encodeName(target).constData()) == 0;
-    if (!ok) {
-        ::unlink(pattern.constData());
-        return false;
-    }
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return platform::writeDurably(target, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 // The copy of the template, created private from the start.
@@ -196,7 +179,7 @@ void Plist::addValuesToPlistFile(const QVariantMap &dictionary) const
     struct stat st {};
     const bool readOnly = ::stat(QFile::encodeName(*dest).constData(), &st) == 0 && !(st.st_mode & S_IWUSR);
     if (readOnly || ::access(QFile::encodeName(*dest).constData(), W_OK) != 0 ||
-        !replaceAtomically(*dest, toXmlPlist(dictionary))) {
+        !replacePrivately(*dest, toXmlPlist(dictionary))) {
         printLine(std::string_view("File not written successfully"));
         throw PlistError::FileNotWritten;
     }
@@ -211,7 +194,7 @@ bool Plist::keepUnreadableCopy() const
     if (!bytes || parsePlistDictionary(*bytes))
         return false;
     const QString copy = *dest + QStringLiteral(".unreadable");
-    if (!replaceAtomically(copy, *bytes))
+    if (!replacePrivately(copy, *bytes))
         return false;
     printLine(QStringLiteral("Kept the unreadable settings file as ") + copy);
     return true;

@@ -115,6 +115,26 @@ TEST_F(StoreTest, SavesReplaceOneEntryAndKeepTheRest)
     EXPECT_TRUE(readFile(home.settingsFile()).startsWith("<?xml"));
 }
 
+TEST_F(StoreTest, ASettingsFileThatIsALinkIsWrittenThroughToItsTarget)
+{
+    // Dotfiles kept in a repository: the settings file links into it.
+    const QString target = home.file("dotfiles/zandor/appSettings.plist");
+    writeFile(target, xmlPlist("<dict><key>big</key><integer>18446744073709551615</integer>"
+                               "<key>small</key><integer>-1</integer></dict>"));
+    QDir().mkpath(home.appFolder());
+    ASSERT_TRUE(QFile::link("../../../dotfiles/zandor/appSettings.plist", home.settingsFile()));
+    TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
+    ASSERT_TRUE(store.addDictionary("appSettings", {{"username", "ann"}}));
+    EXPECT_TRUE(QFileInfo(home.settingsFile()).isSymLink());
+    const QVariantMap root = parsePlistDictionary(readFile(target)).value_or(QVariantMap());
+    EXPECT_EQ(root.value("appSettings").toMap().value("username").toString(), "ann");
+    EXPECT_EQ(root.value("big").toULongLong(), 18446744073709551615ull); // not -1
+    EXPECT_EQ(root.value("small").toLongLong(), -1);
+    EXPECT_TRUE(readFile(target).contains("<integer>18446744073709551615</integer>"));
+    EXPECT_EQ(QDir(home.file("dotfiles/zandor")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"appSettings.plist"});
+}
+
 TEST_F(StoreTest, AWorkingFileRemovedWhileOpenIsNotRecreated)
 {
     TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
