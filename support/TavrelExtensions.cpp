@@ -109,11 +109,14 @@ QString stringByAppendingPathComponent(const QString &text, const QString &path)
 
 std::optional<QString> stringByAppendingPathExtension(const QString &text, const QString &ext)
 {
-    if (text.isEmpty() || text.endsWith(QLatin1Char('/')) || text.endsWith(QLatin1Char('~')))
+    // As the platform's rule: trailing separators go; nothing to extend, or
+    // only the home folder's "~", or an extension that is a path, is refused.
+    QString base = text;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    if (base.isEmpty() || base == QLatin1String("~") || ext.startsWith(QLatin1Char('/')))
         return std::nullopt;
-    if (ext.contains(QLatin1Char('/')) || ext.trimmed() != ext)
-        return std::nullopt;
-    return text + QLatin1Char('.') + ext;
+    return base + QLatin1Char('.') + ext;
 }
 
 bool createSubFolderAt(const QString &name, platform::DirectoryKind location)
@@ -139,12 +142,8 @@ std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation)
     if (abbreviation.isEmpty())
         return std::nullopt;
     const QDateTime now = QDateTime::currentDateTime();
-    // The user's own zone first: "CET" in Amsterdam is Amsterdam.
-    const QTimeZone own = QTimeZone::systemTimeZone();
-    for (const QDateTime &when : {now, now.addMonths(6)})
-        if (own.abbreviation(when) == abbreviation)
-            return own;
-    // Where one abbreviation names several zones, the best known one.
+    // Where one abbreviation names several zones, the best known one, for
+    // every user alike: "CST" is Chicago's in Shanghai too.
     static const std::map<QString, QByteArray> preferred{
         {QStringLiteral("UTC"), "UTC"},
         {QStringLiteral("GMT"), "UTC"},

@@ -79,9 +79,9 @@ bool TavrelUtils::deleteFile(const QUrl &url)
     const fs::path path = localPath(url);
     if (!url.isLocalFile())
         error = std::make_error_code(std::errc::invalid_argument);
-    else if (!fs::exists(fs::symlink_status(path, error)))
+    else if (const auto status = fs::symlink_status(path, error); !error && !fs::exists(status))
         error = std::make_error_code(std::errc::no_such_file_or_directory);
-    else
+    else if (!error) // the real cause of a failed look-up: a loop, a long name, a folder we may not enter
         fs::remove_all(path, error);
     if (error) {
         printLine(QStringLiteral("Ooops! Something went wrong: ") + describe(error, url));

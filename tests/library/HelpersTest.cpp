@@ -51,9 +51,18 @@ TEST_F(HelpersTest, FileChecksTellFilesFoldersAndNothingApart)
     std::string out = capturedOutput([&] { EXPECT_TRUE(TavrelUtils::getFileAttributes(missing).isEmpty()); });
     EXPECT_EQ(out.rfind("Error: No such file or directory", 0), 0u) << out;
 
-    out = capturedOutput([&] { EXPECT_FALSE(TavrelUtils::deleteFile(missing)); });
-    EXPECT_EQ(out.rfind("Ooops! Something went wrong: No such file or directory", 0), 0u) << out;
-    EXPECT_EQ(occurrences(out, "\n"), 1);
+    QFile::link("loop", home.file("loop"));
+    const std::pair<QString, std::string> failures[] = {
+        {home.file("nothing"), "No such file or directory"},
+        {home.file("loop/clip.mpeg"), "Too many levels of symbolic links"},
+        {home.file(QString(300, 'n')), "File name too long"},
+        {home.file("list/a.mpeg/x"), "Not a directory"},
+    };
+    for (const auto &[path, cause] : failures) {
+        out = capturedOutput([&] { EXPECT_FALSE(TavrelUtils::deleteFile(QUrl::fromLocalFile(path))); });
+        EXPECT_EQ(out.rfind("Ooops! Something went wrong: " + cause, 0), 0u) << out;
+        EXPECT_EQ(occurrences(out, "\n"), 1);
+    }
     EXPECT_TRUE(TavrelUtils::deleteFile(list())); // a folder goes with its contents
     EXPECT_FALSE(QFileInfo::exists(home.file("list")));
 }
@@ -114,11 +123,14 @@ TEST(TextHelpers, ExtensionsAndWhenTheyAreRefused)
 {
     EXPECT_EQ(stringByAppendingPathExtension("clip", "mpeg"), "clip.mpeg");
     EXPECT_EQ(stringByAppendingPathExtension("/a/clip.part", "mxf"), "/a/clip.part.mxf");
-    EXPECT_EQ(stringByAppendingPathExtension("", "mpeg"), std::nullopt);
-    EXPECT_EQ(stringByAppendingPathExtension("folder/", "mpeg"), std::nullopt);
-    EXPECT_EQ(stringByAppendingPathExtension("~", "mpeg"), std::nullopt);
-    EXPECT_EQ(stringByAppendingPathExtension("clip", "a/b"), std::nullopt);
-    EXPECT_EQ(stringByAppendingPathExtension("clip", " mpeg"), std::nullopt);
+    // Trailing separators go, as the platform's rule strips them.
+    EXPECT_EQ(stringByAppendingPathExtension("/a/b/", "tiff"), "/a/b.tiff");
+    EXPECT_EQ(stringByAppendingPathExtension("/a//", "tiff"), "/a.tiff");
+    EXPECT_EQ(stringByAppendingPathExtension("a~", "tiff"), "a~.tiff");
+    EXPECT_EQ(stringByAppendingPathExtension("clip", "a b"), "clip.a b");
+    for (const QString &cannot : {QString(""), QString("/"), QString("//"), QString("~"), QString("~/")})
+        EXPECT_EQ(stringByAppendingPathExtension(cannot, "mpeg"), std::nullopt) << cannot.toStdString();
+    EXPECT_EQ(stringByAppendingPathExtension("clip", "/mpeg"), std::nullopt);
 }
 
 TEST_F(HelpersTest, CreateSubFolderRefusesAnExistingOne)
@@ -151,6 +163,11 @@ TEST(DateHelpers, ShortTimeAndZonesByAbbreviation)
     EXPECT_EQ(timeZoneForAbbreviation("CST")->id(), "America/Chicago");
     EXPECT_EQ(timeZoneForAbbreviation("IST")->id(), "Asia/Kolkata");
     EXPECT_FALSE(timeZoneForAbbreviation(""));
+    // Whoever asks, wherever they are.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Shanghai");
+    EXPECT_EQ(timeZoneForAbbreviation("CST")->id(), "America/Chicago");
+    qputenv("TZ", zone);
 
     // Same wall clock, other zone: UTC clocks show our time later (or earlier) by our offset.
     const QDateTime utc = getLocalDate("UTC");
