@@ -10,6 +10,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
+#include <libavutil/intreadwrite.h>
 }
 
 namespace platform {
@@ -61,6 +62,38 @@ double measuredDuration(AVFormatContext *format)
     }
     av_packet_free(&packet);
     return last > first ? last - first : std::numeric_limits<double>::quiet_NaN();
+}
+
+// The sample frames a decoder gives: the packets' durations less what the
+// container marks to skip (an encoder's delay and padding, as in an MP3's
+// LAME header). None when no packet says so: then the stream's duration is
+// exact and reading every packet would only cost time.
+std::optional<std::int64_t> decodedSampleFrames(AVFormatContext *format, int index, int sampleRate)
+{
+    const AVStream *stream = format->streams[index];
+    const AVRational perSample{1, sampleRate};
+    AVPacket *packet = av_packet_alloc();
+    std::int64_t frames = 0;
+    bool trimmed = false, firstSeen = false;
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index) {
+            size_t size = 0;
+            const uint8_t *skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (skip && size >= 8) {
+                trimmed = true;
+                frames -= std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
+            }
+            if (!firstSeen && !trimmed) { // the first packet tells whether the container trims
+                av_packet_unref(packet);
+                break;
+            }
+            firstSeen = true;
+            frames += av_rescale_q(std::max<std::int64_t>(packet->duration, 0), stream->time_base, perSample);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return trimmed ? std::optional(std::max<std::int64_t>(frames, 0)) : std::nullopt;
 }
 
 } // namespace
@@ -128,11 +161,23 @@ std::optional<MediaAsset> FfmpegMediaInspector::inspect(const QString &path, boo
             length = asset.durationSeconds;
         if (std::isfinite(length))
             track.lengthInSampleFrames = std::int64_t(std::llround(length * track.sampleRate));
+        if (av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0)
+            if (const auto decoded = decodedSampleFrames(format, int(i), int(track.sampleRate)))
+                track.lengthInSampleFrames = *decoded;
+        break; // the first audio track is the one asked about
     }
 
+    // FFmpeg's generic keys only: containers also carry technical tags (an
+    // MXF's UIDs) that are nobody's title or artist.
+    static const QStringList common{
+        "title",         "artist",  "album",       "album_artist", "composer",  "performer", "publisher", "date",
+        "creation_time", "comment", "description", "genre",        "copyright", "language",  "encoder",   "encoded_by"};
     const AVDictionaryEntry *tag = nullptr;
-    while ((tag = av_dict_get(format->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
-        asset.metadata.emplace_back(QString::fromUtf8(tag->key), QString::fromUtf8(tag->value));
+    while ((tag = av_dict_get(format->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
+        const QString key = QString::fromUtf8(tag->key);
+        if (common.contains(key, Qt::CaseInsensitive))
+            asset.metadata.emplace_back(key, QString::fromUtf8(tag->value));
+    }
     return asset;
 }
 

@@ -162,17 +162,20 @@ std::vector<TavrelUtils::FileListEntry> TavrelUtils::getFileListFromDirectory(co
 TavrelUtils::MediaFileInfo TavrelUtils::getFileMediaInfo(const QUrl &url)
 {
     MediaFileInfo info;
-    if (!FileExists(url.toLocalFile()))
+    // Another kind of location still names a path: its type is all we tell.
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
+    if (path.isEmpty() || !FileExists(path))
         return info;
-    const QVariantMap attributes = getFileAttributes(url);
+    const QVariantMap attributes = getFileAttributes(QUrl::fromLocalFile(path));
     info.urlType = attributes.value(FileTypeKey).toString();
     info.urlExists = url.isLocalFile();
     if (!info.urlExists)
         return info;
     info.urlSize = attributes.value(FileSizeKey).toULongLong();
     info.urlName = url;
-    info.shortFileName = url.fileName();
-    info.urlPath = url.adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash).toLocalFile();
+    const QUrl item = url.adjusted(QUrl::StripTrailingSlash); // "…/folder/" is the folder
+    info.shortFileName = item.fileName();
+    info.urlPath = item.adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash).toLocalFile();
     const qsizetype dot = info.shortFileName.lastIndexOf(QLatin1Char('.'));
     info.urlExtenstion = dot > 0 ? info.shortFileName.mid(dot + 1) : QString();
 

@@ -30,6 +30,8 @@ protected:
                      "mpeg2video", "-c:a", "pcm_s16le", "-f", "mxf", path("clip.mxf")}) &&
                make({"-f", "lavfi", "-i", "sine=sample_rate=10000:duration=12.3456", "-c:a", "pcm_s16le",
                      path("audio.wav")}) &&
+               make({"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=2.5", "-c:a", "libmp3lame",
+                     path("audio.mp3")}) &&
                make({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=10", "-c:v", "mpeg4",
                      path("video.mp4")}) &&
                make({"-i", path("video.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90", path("portrait.mp4")}) &&
@@ -138,11 +140,34 @@ TEST_F(MediaInfoTest, MetadataPassesThroughOneItemPerMap)
         EXPECT_EQ(item.size(), 1u);
 }
 
-TEST_F(MediaInfoTest, TheExtensionIsAfterTheLastDot)
+TEST_F(MediaInfoTest, OnlyCommonKeysAreMetadata)
 {
-    const Info i = info("name.part.mxf");
+    EXPECT_TRUE(info("clip.mxf").commonMetaData.empty()); // an MXF's UIDs and versions are not
+}
+
+TEST_F(MediaInfoTest, AnMp3CountsDecodedFramesNotItsEncoderPadding)
+{
+    EXPECT_EQ(info("audio.mp3").audioLength, 110250);
+}
+
+TEST_F(MediaInfoTest, NamesAndPlacesOfALocation)
+{
+    Info i = info("name.part.mxf");
     EXPECT_EQ(i.urlExtenstion, "mxf");
     EXPECT_EQ(i.shortFileName, "name.part.mxf");
+
+    QDir(folder->path()).mkdir("folder.mxf");
+    i = TavrelUtils::getFileMediaInfo(QUrl::fromLocalFile(path("folder.mxf") + "/"));
+    EXPECT_EQ(i.shortFileName, "folder.mxf");
+    EXPECT_EQ(i.urlPath, folder->path());
+
+    // Not a file location: its type only.
+    i = TavrelUtils::getFileMediaInfo(QUrl("https://news.example" + path("clip.mpeg")));
+    EXPECT_EQ(i.urlType, TavrelUtils::FileTypeRegular);
+    EXPECT_FALSE(i.urlExists);
+    EXPECT_EQ(i.urlSize, 0u);
+    EXPECT_EQ(i.shortFileName, "");
+    expectUntouchedMedia(i);
 }
 
 TEST_F(MediaInfoTest, AMissingFileKeepsEveryInitialValue)
