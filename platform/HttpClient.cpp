@@ -1,5 +1,6 @@
 #include "HttpClient.h"
 
+#include "ClipCheck.h"
 #include "Descriptor.h"
 #include "DurableFile.h"
 
@@ -188,6 +189,7 @@ struct Transfer {
     std::unique_ptr<curl_slist, CurlListDeleter> headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray contentDisposition;
+    QByteArray contentType;
     QByteArray url;
     QByteArray user, password, caFile;
     QString tempPath;
@@ -229,10 +231,14 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<Transfer *>(user);
     const QByteArray line(data, qsizetype(size * count));
-    if (line.startsWith("HTTP/"))
-        t.contentDisposition.clear(); // a new response (after a redirect or a challenge)
-    else if (line.left(20).toLower().startsWith("content-disposition:"))
+    if (line.startsWith("HTTP/")) { // a new response (after a redirect or a challenge)
+        t.contentDisposition.clear();
+        t.contentType.clear();
+    } else if (line.left(20).toLower().startsWith("content-disposition:")) {
         t.contentDisposition = line.mid(20).trimmed();
+    } else if (line.left(13).toLower().startsWith("content-type:")) {
+        t.contentType = line.mid(13).trimmed();
+    }
     return size * count;
 }
 
@@ -375,6 +381,9 @@ void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
         if (!t.fd)
             return void(result.error = errnoText(errno));
     }
+    if (t.request.onlyClips)
+        if (auto notAClip = whyNotAClip(t.tempPath, t.contentType, t.received))
+            return void(result.error = std::move(notAClip));
     fchmod(t.fd.get(), 0666 & ~umask);
     if (::fdatasync(t.fd.get()) != 0 || !t.fd.close())
         return void(result.error = errnoText(errno));

@@ -23,6 +23,9 @@ struct HttpRequest {
     // of these extensions, else defaultName. Nothing but a clip is replaced.
     QStringList clipExtensions;
     QString defaultName;
+    // Keep the body only when it is a clip (audio or video FFmpeg can open):
+    // an error page answered with 200 must not replace the last good clip.
+    bool onlyClips = true;
     // Extra certificate authority to trust; empty means the system's store only.
     QString caFile;
     // A transfer with no bytes for this long fails.

@@ -67,11 +67,13 @@ protected:
     static void SetUpTestSuite()
     {
         certificates = std::make_unique<TestCertificates>();
-        faults = std::make_unique<FaultServer>(*certificates);
+        clip = std::make_unique<TestClip>();
+        faults = std::make_unique<FaultServer>(*certificates, *clip);
     }
     static void TearDownTestSuite()
     {
         faults.reset();
+        clip.reset();
         certificates.reset();
     }
 
@@ -82,6 +84,7 @@ protected:
         request.folder = folder.path();
         request.clipExtensions = kMpeg;
         request.defaultName = "stored.mpeg";
+        request.onlyClips = false; // these cases are about the transfer
         request.caFile = certificates->caFile;
         return request;
     }
@@ -104,6 +107,7 @@ protected:
     }
 
     static std::unique_ptr<TestCertificates> certificates;
+    static std::unique_ptr<TestClip> clip;
     static std::unique_ptr<FaultServer> faults;
     QTemporaryDir folder;
     platform::CurlHttpClient client;
@@ -111,6 +115,7 @@ protected:
 };
 
 std::unique_ptr<TestCertificates> HttpClientTest::certificates;
+std::unique_ptr<TestClip> HttpClientTest::clip;
 std::unique_ptr<FaultServer> HttpClientTest::faults;
 
 TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransfer)
@@ -160,6 +165,29 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     nobody.url = QStringLiteral("https://127.0.0.1:%1/").arg(freeLoopbackPort());
     EXPECT_FALSE(fetch(nobody).response);
     EXPECT_TRUE(progress.empty());
+}
+
+TEST_F(HttpClientTest, OnlyAClipIsKept)
+{
+    auto good = request("/ok/zandor.mpeg");
+    good.onlyClips = true;
+    EXPECT_FALSE(fetch(good).error);
+    EXPECT_EQ(readFile(folder.filePath("zandor.mpeg")), clip->bytes);
+    auto html = request("/html");
+    html.onlyClips = true;
+    const auto result = fetch(html);
+    ASSERT_TRUE(result.response);
+    EXPECT_EQ(result.response->statusCode, 200);
+    EXPECT_EQ(result.error, "The server sent no clip: text/html, 94 bytes");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zandor.mpeg"});
+}
+
+TEST_F(HttpClientTest, CredentialsNeverFollowARedirectToAnotherHost)
+{
+    auto redirected = request("/redirect-other-host");
+    redirected.user = "user";
+    redirected.password = "secret";
+    EXPECT_EQ(readFile(fetch(redirected).storedPath), "none");
 }
 
 TEST_F(HttpClientTest, TheEmptyPostCarriesNoHeadersOfItsOwn)

@@ -13,8 +13,8 @@ import threading
 import time
 import urllib.parse
 
-CERT, KEY, STRANGER_CERT, STRANGER_KEY = sys.argv[1:5]
-BODY = b"fault-server-body\n"
+CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP = sys.argv[1:6]
+BODY = open(CLIP, "rb").read()
 ports = {}
 
 
@@ -56,7 +56,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
-            for part in (b"chunk-one\n", b"chunk-two\n"):
+            for part in (BODY[:1000], BODY[1000:]):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
             self.wfile.write(b"0\r\n\r\n")
             return
@@ -114,6 +114,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(200, ("\n".join(names) + "\n").encode())
         if path == "/empty":
             return self.send_body(200, b"")
+        if path == "/html":
+            page = b"<html><body><h1>502 Bad Gateway</h1><p>The proxy could not reach the server.</p></body></html>"
+            return self.send_body(200, page, [("Content-Type", "text/html; charset=utf-8")])
         if path == "/redirect-http":
             target = "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"]
             return self.send_body(302, b"", [("Location", target)])

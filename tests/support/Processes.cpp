@@ -214,14 +214,27 @@ void NewsServer::publish(const QString &name, const QByteArray &bytes)
     writeFile(root() + QStringLiteral("/zandor/") + name, bytes);
 }
 
-FaultServer::FaultServer(const TestCertificates &certificates)
+TestClip::TestClip(const QString &format, double seconds)
 {
-    if (!certificates.ok)
+    path = dir.filePath(QStringLiteral("clip.") + format);
+    const QString length = QString::number(seconds);
+    const QString audio = format == QLatin1String("mxf") ? QStringLiteral("pcm_s16le") : QStringLiteral("mp2");
+    ok = run(QStringLiteral("ffmpeg"),
+             {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=" + length, "-f",
+              "lavfi", "-i", "sine=sample_rate=48000:duration=" + length, "-c:v", "mpeg2video", "-c:a", audio, "-f",
+              format, path});
+    bytes = readFile(path);
+    ok = ok && !bytes.isEmpty();
+}
+
+FaultServer::FaultServer(const TestCertificates &certificates, const TestClip &clip)
+{
+    if (!certificates.ok || !clip.ok)
         return;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(ZU_TEST_SERVERS_DIR "/fault_server.py"), certificates.certFile, certificates.keyFile,
-                    certificates.strangerCertFile, certificates.strangerKeyFile});
+                    certificates.strangerCertFile, certificates.strangerKeyFile, clip.path});
     if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(15000))
         return;
     const QStringList words = QString::fromUtf8(process_.readLine()).split(QLatin1Char(' '));

@@ -66,10 +66,20 @@ private:
     int port_ = 0;
 };
 
-// The test suite's own server for faults nginx will not produce.
+// A real clip made with ffmpeg for this run: MPEG program stream, or MXF.
+struct TestClip {
+    explicit TestClip(const QString &format = QStringLiteral("vob"), double seconds = 1);
+    bool ok = false;
+    QTemporaryDir dir;
+    QString path;
+    QByteArray bytes;
+};
+
+// The test suite's own server for faults nginx will not produce; its bodies
+// of 200 are the given clip.
 class FaultServer {
 public:
-    explicit FaultServer(const TestCertificates &certificates);
+    FaultServer(const TestCertificates &certificates, const TestClip &clip);
     ~FaultServer();
     bool ok() const { return port_ > 0; }
     QString url(const QString &path) const;
