@@ -32,8 +32,7 @@ struct Avformat {
     bool loaded() const { return allocContext && openInput && findStreamInfo && closeInput && setLogLevel; }
 };
 
-template <typename T>
-void resolve(void *library, const char *name, T &function)
+template <typename T> void resolve(void *library, const char *name, T &function)
 {
     function = reinterpret_cast<T>(dlsym(library, name));
 }
@@ -44,7 +43,7 @@ const Avformat &avformat()
     static std::once_flag once;
     std::call_once(once, [] {
         const QByteArray name = "libavformat.so." + QByteArray::number(LIBAVFORMAT_VERSION_MAJOR);
-        void *library = dlopen(name.constData(), RTLD_NOW | RTLD_LOCAL);
+        void *library = dlopen(name.constData(), RTLD_LAZY | RTLD_LOCAL);
         if (!library)
             return;
         resolve(library, "avformat_alloc_context", functions.allocContext);

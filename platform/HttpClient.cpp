@@ -1,6 +1,7 @@
 #include "HttpClient.h"
 
 #include "ClipCheck.h"
+#include "ClipWriter.h"
 #include "Descriptor.h"
 #include "DurableFile.h"
 
@@ -30,8 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int64_t kProgressStep = 1 << 20;  // one line per MiB is plenty
-constexpr std::int64_t kWritebackStep = 8 << 20; // bytes between writeback starts
+constexpr std::int64_t kProgressStep = 1 << 20; // one line per MiB is plenty
 
 mode_t currentUmask()
 {
@@ -194,12 +194,12 @@ struct Transfer {
     QByteArray user, password, caFile;
     QString tempPath;
     Descriptor fd;
+    std::unique_ptr<ClipWriter> writer; // goes before fd closes
     int writeErrno = 0;
     std::optional<QString> abortReason; // why our own checks ended it
     bool discarding = false;            // a body we will not keep (status other than 200)
     std::int64_t received = 0;
     std::int64_t reported = 0;
-    std::int64_t flushed = 0; // handed to writeback so far
     Clock::time_point lastByte = Clock::now();
 
     ~Transfer()
@@ -280,26 +280,12 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
                 t.writeErrno = errno;
                 return 0; // makes curl stop with a write error
             }
+            t.writer = std::make_unique<ClipWriter>(t.fd.get());
         }
     }
-    if (t.fd) {
-        size_t done = 0;
-        while (done < bytes) {
-            const ssize_t n = ::write(t.fd.get(), data + done, bytes - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                t.writeErrno = n < 0 ? errno : ENOSPC;
-                return 0;
-            }
-            done += size_t(n);
-        }
-        // Start writing back as we go, so the flush before the rename has
-        // little left to wait for.
-        if (t.received + std::int64_t(bytes) - t.flushed >= kWritebackStep) {
-            sync_file_range(t.fd.get(), t.flushed, 0, SYNC_FILE_RANGE_WRITE);
-            t.flushed = t.received + std::int64_t(bytes);
-        }
+    if (t.writer && !t.writer->append(data, bytes)) {
+        t.writeErrno = t.writer->finish();
+        return 0;
     }
     t.received += std::int64_t(bytes);
     t.lastByte = Clock::now();
@@ -381,6 +367,8 @@ void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
         if (!t.fd)
             return void(result.error = errnoText(errno));
     }
+    if (const int error = t.writer ? t.writer->finish() : 0)
+        return void(result.error = errnoText(error));
     if (t.request.onlyClips)
         if (auto notAClip = whyNotAClip(t.tempPath, t.contentType, t.received))
             return void(result.error = std::move(notAClip));
@@ -419,6 +407,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
     reportProgress(t, 0);
     if (status == 200 && !result.error)
         store(t, result);
+    t.writer.reset();
     t.fd.reset();
     curl_multi_remove_handle(multi, t.easy.get());
 
