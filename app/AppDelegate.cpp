@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "DownloadNames.h"
 #include "DueTime.h"
 #include "Helpers.h"
 #include "Output.h"
@@ -201,7 +202,7 @@ void AppDelegate::readFromPlist()
 
 void AppDelegate::writeToPlist()
 {
-    auto text = [&](const QString &key, QLineEdit *field) {
+    auto text = [&](const QString &key, TextField *field) {
         if (field)
             appSettings.insert(key, field->text());
     };
@@ -419,6 +420,8 @@ void bringToFront(QWidget *window)
     if (!window)
         return;
     // Centred first: the layout gives the window its real size before it shows.
+    window->ensurePolished();
+    Section::prepareToShow(window);
     if (window->layout())
         window->layout()->activate();
     if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
@@ -457,7 +460,7 @@ void AppDelegate::selectLocalFolder()
 
 void AppDelegate::assignFields()
 {
-    auto text = [&](QLineEdit *field, const QString &key) {
+    auto text = [&](TextField *field, const QString &key) {
         if (field)
             field->setText(textSetting(key));
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LazyWidgets.h"
 #include "Services.h"
 #include "TavrelPlist.h"
 
@@ -48,14 +49,14 @@ public:
     // Outlets, filled by the interface.
     QPointer<QWidget> settingsWindow;
     QPointer<QWidget> aboutWindow;
-    QPointer<QLineEdit> setUserName;
-    QPointer<QLineEdit> setPasssword;
+    QPointer<TextField> setUserName;
+    QPointer<TextField> setPasssword;
     QPointer<QCheckBox> setDownloadFormatMPEG;
     QPointer<QCheckBox> setDownloadFormatMXF;
-    QPointer<QLineEdit> setMinutesAfterHour;
+    QPointer<TextField> setMinutesAfterHour;
     QPointer<QCheckBox> setAutomaticDownload;
     QPointer<QCheckBox> setStartAtSystemStartUp;
-    QPointer<QLineEdit> setLabelFolder;
+    QPointer<TextField> setLabelFolder;
     QPointer<QPushButton> btnSettingsOk;
     QPointer<QMenu> statusMenu;
     QPointer<QLabel> lblUrlAbout;

@@ -6,8 +6,6 @@
 #include "ui_AboutWindow.h"
 #include "ui_SettingsWindow.h"
 
-#include <limits>
-
 MainInterface::MainInterface(AppDelegate &delegate)
     : settingsUi_(std::make_unique<Ui::SettingsWindow>()), aboutUi_(std::make_unique<Ui::AboutWindow>()),
       windowSettings_(std::make_unique<WindowSettings>()), aboutViewController_(std::make_unique<AboutViewController>())
@@ -44,10 +42,6 @@ MainInterface::MainInterface(AppDelegate &delegate)
     delegate.aboutView = aboutUi_->aboutView;
     delegate.lblUrlAbout = aboutUi_->lblUrlAbout;
     delegate.lblAuthor = aboutUi_->lblAuthor;
-
-    // Texts are kept whole: a line edit would cut them at 32767 characters.
-    for (QLineEdit *field : settingsWindow_.findChildren<QLineEdit *>())
-        field->setMaxLength(std::numeric_limits<int>::max());
 
     QObject::connect(settingsUi_->btnSettingsOk, &QPushButton::clicked, &delegate,
                      [&delegate] { delegate.btnCloseSettings(); });

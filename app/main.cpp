@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
     const QString icon = iconFile ? QUrl::fromLocalFile(*iconFile).toString() : QStringLiteral("zandorupdate");
     platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &statusItem, icon);
     platform::SyslogSystemLog systemLog;
-    platform::CurlHttpClient http;
+    platform::LazyHttpClient http;
     platform::SystemClock clock;
     platform::WallClockTimers timers;
     platform::LogindSleepWatcher sleepWatcher(QDBusConnection::systemBus());

@@ -2,7 +2,7 @@
 // driver. As in the running app, the first download starts the worker and
 // loads FFmpeg; so one small warm-up download goes first, then the timed one,
 // from the request to the stored file ("seconds N" on standard output).
-#include "HttpClient.h"
+#include "CurlHttpClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // The suggested-file-name rule: whatever the server sends, the name is safe.
-#include "HttpClient.h"
+#include "DownloadNames.h"
 
 #include <cstddef>
 #include <cstdint>

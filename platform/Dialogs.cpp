@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <canberra.h>
+#include <dlfcn.h>
 
 namespace platform {
 
@@ -69,23 +70,51 @@ AlertOutcome QtAlerts::runModal(const AlertSpec &spec)
     return outcome;
 }
 
+// libcanberra and its sound back-ends are loaded with the first alert sound,
+// not at start-up: most days no alert ever plays.
+struct CanberraAlertSound::Library {
+    decltype(&ca_context_create) create = nullptr;
+    decltype(&ca_context_change_props) changeProps = nullptr;
+    decltype(&ca_context_open) open = nullptr;
+    decltype(&ca_context_play) play = nullptr;
+    decltype(&ca_context_destroy) destroy = nullptr;
+
+    static const Library *load()
+    {
+        static const Library library = [] {
+            Library l;
+            if (void *handle = dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL)) {
+                l.create = reinterpret_cast<decltype(create)>(dlsym(handle, "ca_context_create"));
+                l.changeProps = reinterpret_cast<decltype(changeProps)>(dlsym(handle, "ca_context_change_props"));
+                l.open = reinterpret_cast<decltype(open)>(dlsym(handle, "ca_context_open"));
+                l.play = reinterpret_cast<decltype(play)>(dlsym(handle, "ca_context_play"));
+                l.destroy = reinterpret_cast<decltype(destroy)>(dlsym(handle, "ca_context_destroy"));
+            }
+            return l;
+        }();
+        const bool whole = library.create && library.changeProps && library.open && library.play && library.destroy;
+        return whole ? &library : nullptr;
+    }
+};
+
 CanberraAlertSound::CanberraAlertSound() = default;
 
 CanberraAlertSound::~CanberraAlertSound()
 {
     if (context_)
-        ca_context_destroy(context_);
+        library_->destroy(context_);
 }
 
 void CanberraAlertSound::playAlert()
 {
     if (!triedOpen_) {
         triedOpen_ = true;
-        if (ca_context_create(&context_) == CA_SUCCESS) {
-            ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "ZandorUpdate", CA_PROP_APPLICATION_ID,
-                                    "zandorupdate", nullptr);
-            if (ca_context_open(context_) != CA_SUCCESS) {
-                ca_context_destroy(context_);
+        library_ = Library::load();
+        if (library_ && library_->create(&context_) == CA_SUCCESS) {
+            library_->changeProps(context_, CA_PROP_APPLICATION_NAME, "ZandorUpdate", CA_PROP_APPLICATION_ID,
+                                  "zandorupdate", nullptr);
+            if (library_->open(context_) != CA_SUCCESS) {
+                library_->destroy(context_);
                 context_ = nullptr;
             }
         } else {
@@ -93,9 +122,9 @@ void CanberraAlertSound::playAlert()
         }
     }
     if (!context_)
-        return; // no sound server: stay quiet
+        return; // no sound library or server: stay quiet
     // Asynchronous: returns before the sound has played.
-    ca_context_play(context_, 0, CA_PROP_EVENT_ID, "dialog-warning", CA_PROP_EVENT_DESCRIPTION, "Alert", nullptr);
+    library_->play(context_, 0, CA_PROP_EVENT_ID, "dialog-warning", CA_PROP_EVENT_DESCRIPTION, "Alert", nullptr);
 }
 
 ChooserOutcome QtFileChooser::runModal(const ChooserOptions &options)

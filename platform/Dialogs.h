@@ -55,6 +55,8 @@ public:
     void playAlert() override;
 
 private:
+    struct Library;
+    const Library *library_ = nullptr;
     ::ca_context *context_ = nullptr;
     bool triedOpen_ = false;
 };

@@ -59,31 +59,21 @@ public:
     virtual void download(const HttpRequest &request, Progress progress, Completion completion) = 0;
 };
 
-// libcurl's multi interface on one worker thread.
-class CurlHttpClient final : public QObject, public HttpClient {
+// The HTTPS client in its own module (libcurl and, for the clip check,
+// FFmpeg), loaded with the first download: most starts of the app fetch
+// nothing for an hour, and loading libcurl's libraries costs more than the
+// rest of start-up. A module that cannot be loaded is a request that got no
+// response at all.
+class LazyHttpClient final : public HttpClient {
 public:
-    CurlHttpClient();
-    ~CurlHttpClient() override;
+    LazyHttpClient();
+    ~LazyHttpClient() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
 
-    struct Worker;
-
 private:
-    Worker &worker();
-    std::unique_ptr<Worker> worker_;
+    std::unique_ptr<HttpClient> client_;
+    QString loadError_;
+    bool tried_ = false;
 };
-
-// Whether a server-suggested name may be used as a file name in the
-// download folder at all.
-bool isSafeFileName(const QString &name);
-// The name a response suggests for a clip: Content-Disposition's filename*
-// or filename, else the address's last path segment; only a safe name ending
-// in one of the extensions (any case), otherwise empty.
-QString suggestedFilename(const QByteArray &contentDisposition, const QString &url, const QStringList &extensions);
-// The temporary files of our downloads in a folder: ".<name>.part-XXXXXX".
-bool isPartialDownloadName(const QString &name);
-// Removes the partial downloads in a folder that no running download holds
-// (left by a crash or a power cut); returns how many went.
-int removeAbandonedPartialDownloads(const QString &folder);
 
 } // namespace platform

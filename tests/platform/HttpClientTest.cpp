@@ -1,5 +1,6 @@
-#include "HttpClient.h"
+#include "CurlHttpClient.h"
 #include "Descriptor.h"
+#include "DownloadNames.h"
 #include "EventLoop.h"
 #include "Processes.h"
 #include "TestHome.h"

@@ -1,5 +1,7 @@
 #include "Doubles.h"
 
+#include "CurlHttpClient.h"
+
 #include <QFile>
 
 void FakeStatusItem::setImage(const QIcon &image)

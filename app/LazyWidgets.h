@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QWidget>
+
+// The Settings window exists from start-up (its controls hold the
+// settings), but shows only when the user asks. Two of Qt's widgets lay
+// their text out as soon as they get it, which loads the whole font
+// database, the largest cost of starting; these wait until they are shown.
+
+// A one-line text field whose editor is made when the field is first laid
+// out or shown.
+class TextField : public QWidget {
+    Q_OBJECT
+public:
+    explicit TextField(QWidget *parent = nullptr);
+
+    QString text() const;
+    void setText(const QString &text);
+    void setEchoMode(QLineEdit::EchoMode mode);
+    QLineEdit::EchoMode echoMode() const { return echoMode_; }
+
+    // The editor itself, made now if it was not yet.
+    QLineEdit *editor() const;
+    bool hasEditor() const { return !editor_.isNull(); }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    mutable QPointer<QLineEdit> editor_;
+    QString text_; // until there is an editor
+    QLineEdit::EchoMode echoMode_ = QLineEdit::Normal;
+};
+
+// A titled section of a window: a bold heading over its contents. (A
+// QGroupBox measures its title whenever its style or layout changes, even
+// before it is ever shown.) The heading's room is measured only when the
+// window is about to show.
+class Section : public QWidget {
+    Q_OBJECT
+public:
+    explicit Section(QWidget *parent = nullptr) : QWidget(parent) {}
+    void setTitle(const QString &title);
+    QString title() const { return title_; }
+
+    // Makes room for the headings of every section in a window that is
+    // about to show, so its layout has its real size.
+    static void prepareToShow(QWidget *window);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QFont headingFont() const;
+    void reserveHeading();
+    QString title_;
+    bool measured_ = false;
+};

@@ -1,0 +1,375 @@
+#include "CurlHttpClient.h"
+
+#include "ClipCheck.h"
+#include "ClipWriter.h"
+#include "Descriptor.h"
+#include "DownloadNames.h"
+#include "DurableFile.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QMetaObject>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <limits>
+#include <list>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kProgressStep = 1 << 20; // one line per MiB is plenty
+
+mode_t currentUmask()
+{
+    // Read without changing it; umask(2) would race with other threads.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    }
+    return 022;
+}
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+struct CurlEasyDeleter {
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlListDeleter {
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+struct Transfer {
+    HttpRequest request;
+    HttpClient::Progress progress;
+    HttpClient::Completion completion;
+    std::unique_ptr<CURL, CurlEasyDeleter> easy;
+    std::unique_ptr<curl_slist, CurlListDeleter> headers;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    QByteArray contentDisposition;
+    QByteArray contentType;
+    QByteArray url;
+    QByteArray user, password, caFile;
+    QString tempPath;
+    Descriptor fd;
+    std::unique_ptr<ClipWriter> writer; // goes before fd closes
+    int writeErrno = 0;
+    std::optional<QString> abortReason; // why our own checks ended it
+    bool discarding = false;            // a body we will not keep (status other than 200)
+    std::int64_t received = 0;
+    std::int64_t reported = 0;
+    Clock::time_point lastByte = Clock::now();
+
+    ~Transfer()
+    {
+        if (!tempPath.isEmpty())
+            ::unlink(QFile::encodeName(tempPath).constData());
+    }
+};
+
+struct CurlHttpClient::Worker {
+    CURLM *multi = nullptr;
+    std::thread thread;
+    std::mutex mutex;
+    std::list<std::unique_ptr<Transfer>> incoming; // guarded by mutex
+    std::list<std::unique_ptr<Transfer>> running;  // worker thread only
+    std::atomic<bool> stopping{false};
+    QObject *mainThreadReceiver = nullptr;
+    mode_t umask = 022;
+
+    void run();
+    void start(std::unique_ptr<Transfer> transfer);
+    void finish(Transfer &transfer, CURLcode code);
+    void store(Transfer &transfer, HttpResult &result);
+};
+
+namespace {
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const QByteArray line(data, qsizetype(size * count));
+    if (line.startsWith("HTTP/")) { // a new response (after a redirect or a challenge)
+        t.contentDisposition.clear();
+        t.contentType.clear();
+    } else if (line.left(20).toLower().startsWith("content-disposition:")) {
+        t.contentDisposition = line.mid(20).trimmed();
+    } else if (line.left(13).toLower().startsWith("content-type:")) {
+        t.contentType = line.mid(13).trimmed();
+    }
+    return size * count;
+}
+
+// Progress lines come only while body bytes arrive.
+void reportProgress(Transfer &t, std::int64_t chunk)
+{
+    if (!t.progress || t.received == t.reported)
+        return;
+    curl_off_t expected = -1;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    t.reported = t.received;
+    t.progress(chunk, t.received, std::int64_t(expected));
+}
+
+Descriptor createTemporary(Transfer &t)
+{
+    QByteArray pattern = QFile::encodeName(t.request.folder + QStringLiteral("/.") + t.request.defaultName +
+                                           QStringLiteral(".part-XXXXXX"));
+    Descriptor fd(mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd) {
+        t.tempPath = QFile::decodeName(pattern);
+        ::flock(fd.get(), LOCK_EX); // held while we write: the file is not abandoned
+    }
+    return fd;
+}
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (!t.fd && !t.discarding) {
+        long status = 0;
+        curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (status != 200) {
+            t.discarding = true;
+        } else {
+            t.fd = createTemporary(t);
+            if (!t.fd) {
+                t.writeErrno = errno;
+                return 0; // makes curl stop with a write error
+            }
+            t.writer = std::make_unique<ClipWriter>(t.fd.get());
+        }
+    }
+    if (t.writer && !t.writer->append(data, bytes)) {
+        t.writeErrno = t.writer->finish();
+        return 0;
+    }
+    t.received += std::int64_t(bytes);
+    t.lastByte = Clock::now();
+    if (t.received - t.reported >= kProgressStep || t.reported == 0)
+        reportProgress(t, std::int64_t(bytes));
+    return bytes;
+}
+
+// Total silence ends a transfer sooner than the rate limit would.
+int onTick(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    if (Clock::now() - t.lastByte < t.request.idleTimeout)
+        return 0;
+    t.abortReason = QStringLiteral("No data from the server for %1 seconds").arg(t.request.idleTimeout.count());
+    return 1;
+}
+
+} // namespace
+
+void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
+{
+    Transfer &t = *transfer;
+    t.easy.reset(curl_easy_init());
+    t.url = t.request.url.toUtf8();
+    t.user = t.request.user.toUtf8();
+    t.password = t.request.password.toUtf8();
+    t.caFile = QFile::encodeName(t.request.caFile);
+    const bool https = t.request.url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+
+    CURL *e = t.easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, t.url.constData());
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_POST, 1L);
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, "");
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE, 0L);
+    // An empty POST with no extra headers: none of curl's own form type or Expect.
+    t.headers.reset(curl_slist_append(nullptr, "Expect:"));
+    t.headers.reset(curl_slist_append(t.headers.release(), "Content-Type:"));
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
+    // Basic credentials up front; a refusal comes back as the server's 401.
+    curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+    curl_easy_setopt(e, CURLOPT_USERNAME, t.user.constData());
+    curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.constData());
+    // Follow redirects, but never from https down to http; curl already
+    // keeps the credentials to the first host (no CURLOPT_UNRESTRICTED_AUTH).
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, https ? "https" : "http,https");
+    if (!t.caFile.isEmpty())
+        curl_easy_setopt(e, CURLOPT_CAINFO, t.caFile.constData());
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(std::chrono::milliseconds(t.request.deadline).count()));
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, t.request.minimumRate);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(t.request.rateWindow.count()));
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onTick);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_multi_add_handle(multi, e);
+    running.push_back(std::move(transfer));
+}
+
+// A complete body with status 200: flushed to disk, then renamed over the
+// old clip, and the rename made durable.
+void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
+{
+    if (!t.fd) { // an empty body never reached onBody
+        t.fd = createTemporary(t);
+        if (!t.fd)
+            return void(result.error = errnoText(errno));
+    }
+    if (const int error = t.writer ? t.writer->finish() : 0)
+        return void(result.error = errnoText(error));
+    if (t.request.onlyClips)
+        if (auto notAClip = whyNotAClip(t.tempPath, t.contentType, t.received))
+            return void(result.error = std::move(notAClip));
+    fchmod(t.fd.get(), 0666 & ~umask);
+    if (::fdatasync(t.fd.get()) != 0 || !t.fd.close())
+        return void(result.error = errnoText(errno));
+    const char *effective = nullptr; // where the redirects ended
+    curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+    QString name = suggestedFilename(t.contentDisposition, effective ? QString::fromUtf8(effective) : t.request.url,
+                                     t.request.clipExtensions);
+    if (name.isEmpty())
+        name = t.request.defaultName;
+    const QString target = QDir(t.request.folder).filePath(name);
+    if (::rename(QFile::encodeName(t.tempPath).constData(), QFile::encodeName(target).constData()) != 0)
+        return void(result.error = errnoText(errno));
+    t.tempPath.clear(); // the name is free again: another request may take it now
+    result.storedPath = target;
+    syncFolder(t.request.folder);
+}
+
+void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
+{
+    HttpResult result;
+    long status = 0;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status > 0)
+        result.response = HttpResponse{status};
+    if (code != CURLE_OK) {
+        if (t.writeErrno)
+            result.error = errnoText(t.writeErrno);
+        else if (t.abortReason)
+            result.error = t.abortReason;
+        else
+            result.error = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code));
+    }
+    reportProgress(t, 0);
+    if (status == 200 && !result.error)
+        store(t, result);
+    t.writer.reset();
+    t.fd.reset();
+    curl_multi_remove_handle(multi, t.easy.get());
+
+    QMetaObject::invokeMethod(
+        mainThreadReceiver, [completion = std::move(t.completion), result] { completion(result); },
+        Qt::QueuedConnection);
+}
+
+void CurlHttpClient::Worker::run()
+{
+    while (!stopping) {
+        {
+            std::lock_guard lock(mutex);
+            while (!incoming.empty()) {
+                auto transfer = std::move(incoming.front());
+                incoming.pop_front();
+                start(std::move(transfer));
+            }
+        }
+        int active = 0;
+        curl_multi_perform(multi, &active);
+        int queued = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg != CURLMSG_DONE)
+                continue;
+            Transfer *done = nullptr;
+            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &done);
+            const CURLcode code = msg->data.result;
+            finish(*done, code);
+            running.remove_if([done](const auto &t) { return t.get() == done; });
+        }
+        // Idle, sleep until download() wakes us: no periodic wake-ups.
+        curl_multi_poll(multi, nullptr, 0, running.empty() ? std::numeric_limits<int>::max() : 1000, nullptr);
+    }
+    // Shutting down: what is still open goes, its partial file with it.
+    for (auto &t : running)
+        curl_multi_remove_handle(multi, t->easy.get());
+    running.clear();
+}
+
+CurlHttpClient::CurlHttpClient() = default;
+
+CurlHttpClient::~CurlHttpClient()
+{
+    if (!worker_)
+        return;
+    worker_->stopping = true;
+    curl_multi_wakeup(worker_->multi);
+    worker_->thread.join();
+    curl_multi_cleanup(worker_->multi);
+}
+
+// Started with the first download: most starts of the app fetch nothing for
+// an hour, and TLS set-up is not free.
+CurlHttpClient::Worker &CurlHttpClient::worker()
+{
+    if (!worker_) {
+        static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+        (void)initialised;
+        worker_ = std::make_unique<Worker>();
+        worker_->multi = curl_multi_init();
+        worker_->mainThreadReceiver = this;
+        worker_->umask = currentUmask();
+        worker_->thread = std::thread([w = worker_.get()] { w->run(); });
+    }
+    return *worker_;
+}
+
+void CurlHttpClient::download(const HttpRequest &request, Progress progress, Completion completion)
+{
+    auto transfer = std::make_unique<Transfer>();
+    transfer->request = request;
+    transfer->progress = std::move(progress);
+    transfer->completion = std::move(completion);
+    Worker &w = worker();
+    {
+        std::lock_guard lock(w.mutex);
+        w.incoming.push_back(std::move(transfer));
+    }
+    curl_multi_wakeup(w.multi);
+}
+
+} // namespace platform
+
+// The module's one entry point, looked up by the app when it first downloads.
+extern "C" __attribute__((visibility("default"))) platform::HttpClient *zandorupdateCreateHttpClient()
+{
+    return new platform::CurlHttpClient;
+}
