@@ -272,6 +272,9 @@ void AppDelegate::startTimer()
         return outOfRange();
     printLine((due->thisHour ? QStringLiteral("duedate this hour=") : QStringLiteral("duedate next hour=")) +
               due::utcText(due->when));
+    if (lastOutcome_.isEmpty())
+        statusItem.setToolTip(QStringLiteral("ZandorUpdate — next update at ") +
+                              TavrelExtensions::toShortTimeString(due->when));
     timer = services().timers->scheduleRepeating(due->when, kOneHour,
                                                  {[this] { fireDownload(); },
                                                   // the clock was set: re-arm from it, as at wake
@@ -326,6 +329,7 @@ void AppDelegate::downloadFromRemote(bool interactive)
         return refuse(QStringLiteral("Invalid download directory specified"));
 
     downloadCounter = 0;
+    pendingOutcomes_.clear();
     if (mpg)
         getNewsUpdate(mpgUrl, interactive);
     if (mxf)
@@ -340,6 +344,7 @@ void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
     if (!wait.isNull())
         wait.setIsMask(false); // its own colours, not the panel's tint
     statusItem.setImage(wait);
+    statusItem.setToolTip(QStringLiteral("Updating…"));
 
     // The form decides which names may be replaced: only clips of that form.
     const bool mxfForm = url == textSetting(kMxfUrl) && url != textSetting(kMpgUrl);
@@ -360,6 +365,7 @@ void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
         [this, interactive](const platform::HttpResult &result) {
             ++downloadCounter;
             CheckAllDone();
+            tellInToolTip(result);
             reportOutcome(result, interactive);
         });
 }
@@ -389,6 +395,29 @@ void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interac
     }
     ShowInfoMessageModal(QStringLiteral("Error Connecting: %1").arg(status), QStringLiteral("Error: %1").arg(status),
                          true);
+}
+
+// The tray's tooltip: how the update ended, as soon as its last request has.
+void AppDelegate::tellInToolTip(const platform::HttpResult &result)
+{
+    QString outcome;
+    if (!result.response)
+        outcome = QStringLiteral("Error Connecting");
+    else if (const long status = result.response->statusCode; status == 200 && !result.error)
+        outcome = QFileInfo(result.storedPath).fileName() + QStringLiteral(" received");
+    else if (status == 200)
+        outcome = QStringLiteral("Error: ") + *result.error;
+    else if (status == 401)
+        outcome = QStringLiteral("Error Connecting: Unauthorized");
+    else
+        outcome = QStringLiteral("Error Connecting: %1").arg(status);
+    pendingOutcomes_ << outcome;
+    if (downloadCounter < nrOfDownloads)
+        return;
+    lastOutcome_ = TavrelExtensions::toShortTimeString(services().clock->now()) + QStringLiteral(" — ") +
+                   pendingOutcomes_.join(QStringLiteral(", "));
+    pendingOutcomes_.clear();
+    statusItem.setToolTip(lastOutcome_);
 }
 
 void AppDelegate::CheckAllDone()

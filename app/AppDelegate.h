@@ -121,6 +121,7 @@ private slots:
 
 private:
     void reportOutcome(const platform::HttpResult &result, bool interactive);
+    void tellInToolTip(const platform::HttpResult &result);
 
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.
@@ -128,6 +129,8 @@ private:
     QString textSetting(const QString &key) const;
     QString downloadFolder() const;
 
+    QStringList pendingOutcomes_; // of the update's requests so far
+    QString lastOutcome_;         // the tooltip once an update has ended
     QTimer trayRetry_;
     int trayRetries_ = 0;
 };

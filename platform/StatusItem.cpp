@@ -58,4 +58,9 @@ void TrayStatusItem::showMessage(const QString &title, const QString &body)
     tray_->showMessage(title, body, QSystemTrayIcon::Information);
 }
 
+void TrayStatusItem::setToolTip(const QString &text)
+{
+    tray_->setToolTip(text);
+}
+
 } // namespace platform

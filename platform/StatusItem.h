@@ -26,6 +26,8 @@ public:
     virtual bool isShownInTray() const = 0;
     // A balloon from the icon; the last resort for notifications.
     virtual void showMessage(const QString &title, const QString &body) = 0;
+    // What the icon says when pointed at.
+    virtual void setToolTip(const QString &text) = 0;
 };
 
 class TrayStatusItem final : public StatusItem {
@@ -37,6 +39,7 @@ public:
     void setClickAction(std::function<void()> action) override;
     bool isShownInTray() const override;
     void showMessage(const QString &title, const QString &body) override;
+    void setToolTip(const QString &text) override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> tray_;

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "Processes.h"
+#include "TavrelExtensions.h"
 
 #include <QDir>
 #include <csignal>
@@ -116,6 +117,27 @@ TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
         << output;
     EXPECT_EQ(output.find("Ooops"), std::string::npos); // nothing is deleted first
     expectNoLeftovers();
+}
+
+TEST_F(DownloadTest, TheTrayToolTipTellsTheStateAtAGlance)
+{
+    const QString at = TavrelExtensions::toShortTimeString(services.clock.time);
+    EXPECT_EQ(services.statusItem.toolTip,
+              "ZandorUpdate — next update at " + TavrelExtensions::toShortTimeString(services.clock.time.addSecs(120)));
+    configure({{"mxf_download", 1}});
+    output += capturedOutput([&] { delegate.downloadFromRemote(false); });
+    EXPECT_EQ(services.statusItem.toolTip, "Updating…");
+    ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= 2; }));
+    EXPECT_EQ(services.statusItem.toolTip.left(at.size() + 3), at + " — ");
+    EXPECT_TRUE(services.statusItem.toolTip.contains("zandor.mpeg received"))
+        << services.statusItem.toolTip.toStdString();
+    EXPECT_TRUE(services.statusItem.toolTip.contains("zandor.mxf received"));
+
+    configure({{"mpg_url", faults->url("/status/404")}});
+    update(false);
+    EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
+    delegate.startTimer(); // a later arming keeps what the last update told
+    EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
 }
 
 TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndRestoresTheIconOnce)

@@ -78,6 +78,8 @@ public:
     void setClickAction(std::function<void()> action) override { clickAction = std::move(action); }
     bool isShownInTray() const override { return inTray; }
     void showMessage(const QString &title, const QString &body) override { messages.push_back({title, body}); }
+    void setToolTip(const QString &text) override { toolTip = text; }
+    QString toolTip;
     QString current() const { return images.empty() ? QString() : images.back(); }
 };
 
