@@ -1,8 +1,11 @@
 #pragma once
 
+#include "HttpClient.h"
 #include "LazyWidgets.h"
 #include "Services.h"
+#include "StatusItem.h"
 #include "TavrelPlist.h"
+#include "Timers.h"
 
 #include <QCheckBox>
 #include <QLabel>

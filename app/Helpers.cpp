@@ -1,5 +1,6 @@
 #include "Helpers.h"
 
+#include "Dialogs.h"
 #include "Services.h"
 
 using platform::AlertSpec;

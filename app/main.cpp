@@ -1,12 +1,18 @@
 #include "AppDelegate.h"
+#include "Application.h"
+#include "Dialogs.h"
+#include "LoginItems.h"
 #include "MainInterface.h"
+#include "Notifier.h"
+#include "Output.h"
+#include "SleepWatcher.h"
+#include "System.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTimer>
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -21,7 +27,7 @@ int main(int argc, char *argv[])
     QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
                        QStringLiteral("/zandorupdate.lock"));
     if (!instance.tryLock(0)) {
-        std::printf("ZandorUpdate is already running\n");
+        printLine(std::string_view("ZandorUpdate is already running"));
         return 0;
     }
 
@@ -42,8 +48,20 @@ int main(int argc, char *argv[])
     platform::DesktopUrlOpener urlOpener;
     platform::QtFileChooser fileChooser;
     platform::QtApplication app;
-    platform::ServicesScope services({&folders, &statusItem, &alerts, &alertSound, &notifier, &systemLog, &http, &clock,
-                                      &timers, &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &app});
+    platform::ServicesScope services({.folders = &folders,
+                                      .statusItem = &statusItem,
+                                      .alerts = &alerts,
+                                      .alertSound = &alertSound,
+                                      .notifier = &notifier,
+                                      .systemLog = &systemLog,
+                                      .http = &http,
+                                      .clock = &clock,
+                                      .timers = &timers,
+                                      .sleepWatcher = &sleepWatcher,
+                                      .loginItems = &loginItems,
+                                      .urlOpener = &urlOpener,
+                                      .fileChooser = &fileChooser,
+                                      .application = &app});
 
     AppDelegate delegate;
     MainInterface interface(delegate);

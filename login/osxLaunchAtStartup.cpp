@@ -1,5 +1,6 @@
 #include "osxLaunchAtStartup.h"
 
+#include "Folders.h"
 #include "Output.h"
 #include "Services.h"
 

@@ -61,6 +61,7 @@ struct Transfer {
     HttpRequest request;
     HttpClient::Progress progress;
     HttpClient::Completion completion;
+    QObject *receiver = nullptr; // lives on the main thread
     std::unique_ptr<CURL, CurlEasyDeleter> easy;
     std::unique_ptr<curl_slist, CurlListDeleter> headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -126,7 +127,13 @@ void reportProgress(Transfer &t, std::int64_t chunk)
     curl_off_t expected = -1;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
     t.reported = t.received;
-    t.progress(chunk, t.received, std::int64_t(expected));
+    // Told on the main thread, in order, before the completion.
+    QMetaObject::invokeMethod(
+        t.receiver,
+        [progress = t.progress, chunk, received = t.received, expected] {
+            progress(chunk, received, std::int64_t(expected));
+        },
+        Qt::QueuedConnection);
 }
 
 Descriptor createTemporary(Transfer &t)
@@ -358,6 +365,7 @@ void CurlHttpClient::download(const HttpRequest &request, Progress progress, Com
     transfer->request = request;
     transfer->progress = std::move(progress);
     transfer->completion = std::move(completion);
+    transfer->receiver = this;
     Worker &w = worker();
     {
         std::lock_guard lock(w.mutex);

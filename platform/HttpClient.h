@@ -49,7 +49,8 @@ struct HttpResult {
 
 class HttpClient {
 public:
-    // Worker thread: bytes in this chunk, received so far, expected (-1: unknown).
+    // Main thread, while the body arrives: bytes in this chunk, received so
+    // far, expected (-1: unknown).
     using Progress = std::function<void(std::int64_t, std::int64_t, std::int64_t)>;
     // Main thread, exactly once per request.
     using Completion = std::function<void(const HttpResult &)>;

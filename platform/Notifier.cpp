@@ -1,12 +1,12 @@
 #include "Notifier.h"
 
+#include "Output.h"
 #include "StatusItem.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QTextStream>
-#include <cstdio>
 
 namespace platform {
 
@@ -43,7 +43,7 @@ void DBusNotifier::fallBack(const QString &title, const QString &body, const QSt
 {
     if (!saidWhy_) {
         saidWhy_ = true;
-        std::printf("Desktop notifications unavailable (%s); using the tray icon's messages\n", qPrintable(why));
+        printLine(QStringLiteral("Desktop notifications unavailable (%1); using the tray icon's messages").arg(why));
         std::fflush(stdout);
     }
     if (fallback_)

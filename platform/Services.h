@@ -1,17 +1,22 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "Folders.h"
-#include "HttpClient.h"
-#include "LoginItems.h"
-#include "MediaAsset.h"
-#include "Notifier.h"
-#include "SleepWatcher.h"
-#include "StatusItem.h"
-#include "System.h"
-#include "Timers.h"
-
 namespace platform {
+
+class Folders;
+class StatusItem;
+class Alerts;
+class AlertSound;
+class Notifier;
+class SystemLog;
+class HttpClient;
+class Clock;
+class Timers;
+class SleepWatcher;
+class LoginItems;
+class UrlOpener;
+class FileChooser;
+class Application;
+class MediaInspector;
 
 // The desktop services the program uses, all behind their interfaces. main()
 // installs the real ones; tests install doubles.

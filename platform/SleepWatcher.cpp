@@ -1,6 +1,6 @@
 #include "SleepWatcher.h"
 
-#include <cstdio>
+#include "Output.h"
 
 namespace platform {
 
@@ -11,7 +11,7 @@ LogindSleepWatcher::LogindSleepWatcher(QDBusConnection systemBus) : bus_(std::mo
                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
                                   this, SLOT(prepareForSleep(bool)));
     if (!connected_) {
-        std::printf("No system bus or logind: sleep and wake will not be noticed\n");
+        printLine(std::string_view("No system bus or logind: sleep and wake will not be noticed"));
         std::fflush(stdout);
     }
 }

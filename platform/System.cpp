@@ -1,8 +1,7 @@
 #include "System.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -25,23 +24,6 @@ SyslogSystemLog::~SyslogSystemLog()
 void SyslogSystemLog::write(const QString &message)
 {
     syslog(LOG_ERR, "%s", message.toUtf8().constData());
-}
-
-void QtApplication::setIcon(const QIcon &icon)
-{
-    QApplication::setWindowIcon(icon);
-}
-
-void QtApplication::activateIgnoringOtherApps()
-{
-    if (QWidget *window =
-            QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow())
-        window->activateWindow();
-}
-
-void QtApplication::terminate()
-{
-    QApplication::quit();
 }
 
 namespace {

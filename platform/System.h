@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QString>
 #include <memory>
 
@@ -20,23 +19,6 @@ public:
     SyslogSystemLog();
     ~SyslogSystemLog() override;
     void write(const QString &message) override;
-};
-
-// The running application as a whole.
-class Application {
-public:
-    virtual ~Application() = default;
-    virtual void setIcon(const QIcon &icon) = 0;
-    // Bring our windows in front of other applications' windows.
-    virtual void activateIgnoringOtherApps() = 0;
-    virtual void terminate() = 0;
-};
-
-class QtApplication final : public Application {
-public:
-    void setIcon(const QIcon &icon) override;
-    void activateIgnoringOtherApps() override;
-    void terminate() override;
 };
 
 // Logout, shutdown and Ctrl-C (SIGTERM, SIGHUP, SIGINT) end the event loop

@@ -4,6 +4,7 @@
 #include "Output.h"
 #include "PlistFormat.h"
 #include "Services.h"
+#include "System.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 #include "TavrelExtensions.h"
 
+#include "Dialogs.h"
 #include "Output.h"
 #include "Services.h"
 #include "TavrelUtils.h"

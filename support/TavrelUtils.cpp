@@ -1,5 +1,6 @@
 #include "TavrelUtils.h"
 
+#include "MediaAsset.h"
 #include "Output.h"
 #include "Services.h"
 

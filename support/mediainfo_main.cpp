@@ -1,5 +1,6 @@
 // zandor-mediainfo FILE...: each file's media description as JSON, one
 // object per line.
+#include "MediaAsset.h"
 #include "MediaInfoJson.h"
 #include "Services.h"
 

@@ -75,9 +75,21 @@ void DoubledServices::useHttp(std::unique_ptr<platform::HttpClient> client)
 
 void DoubledServices::install()
 {
-    scope_ = std::make_unique<platform::ServicesScope>(
-        platform::Services{&folders, &statusItem, &alerts, &sound, &notifier, &systemLog, http.get(), &clock, &timers,
-                           &sleepWatcher, &loginItems, &urlOpener, &fileChooser, &application, &media});
+    scope_ = std::make_unique<platform::ServicesScope>(platform::Services{.folders = &folders,
+                                                                          .statusItem = &statusItem,
+                                                                          .alerts = &alerts,
+                                                                          .alertSound = &sound,
+                                                                          .notifier = &notifier,
+                                                                          .systemLog = &systemLog,
+                                                                          .http = http.get(),
+                                                                          .clock = &clock,
+                                                                          .timers = &timers,
+                                                                          .sleepWatcher = &sleepWatcher,
+                                                                          .loginItems = &loginItems,
+                                                                          .urlOpener = &urlOpener,
+                                                                          .fileChooser = &fileChooser,
+                                                                          .application = &application,
+                                                                          .media = &media});
 }
 
 DoubledServices::~DoubledServices() = default;

@@ -1,6 +1,17 @@
 #pragma once
 
+#include "Application.h"
+#include "Dialogs.h"
+#include "Folders.h"
+#include "HttpClient.h"
+#include "LoginItems.h"
+#include "MediaAsset.h"
+#include "Notifier.h"
 #include "Services.h"
+#include "SleepWatcher.h"
+#include "StatusItem.h"
+#include "System.h"
+#include "Timers.h"
 
 #include <QDateTime>
 #include <QMenu>

@@ -1,6 +1,8 @@
 // Saves the settings over and over, alternating two records, until killed:
 // the crash-safety test's victim.
+#include "Folders.h"
 #include "Services.h"
+#include "System.h"
 #include "TavrelPlist.h"
 
 #include <QCoreApplication>
