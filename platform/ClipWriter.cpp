@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;    // handed over a MiB at a time
-constexpr std::size_t kQueuedBlocks = 16;  // at most this much waits in memory
+constexpr std::size_t kQueuedBlocks = 4;   // at most this much waits in memory
 constexpr std::int64_t kWindow = 16 << 20; // written back and dropped per window
 
 } // namespace
