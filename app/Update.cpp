@@ -1,0 +1,153 @@
+// AppDelegate: the road of one update, from the menu or the hourly timer to
+// the stored clip and what the user is told.
+#include "AppDelegate.h"
+
+#include "Helpers.h"
+#include "Output.h"
+#include "SettingsRecord.h"
+#include "TavrelExtensions.h"
+#include "TavrelUtils.h"
+
+#include <QFileInfo>
+
+using platform::services;
+using namespace settings;
+
+namespace {
+
+// The names a clip of each form may have; nothing else is ever replaced.
+const QStringList kMpegExtensions{QStringLiteral("mpeg"), QStringLiteral("mpg"), QStringLiteral("mpe"),
+                                  QStringLiteral("m2p"),  QStringLiteral("vob"), QStringLiteral("ts"),
+                                  QStringLiteral("m2ts"), QStringLiteral("mts"), QStringLiteral("m2t")};
+const QStringList kMxfExtensions{QStringLiteral("mxf")};
+
+} // namespace
+
+void AppDelegate::downloadFromRemote(bool interactive)
+{
+    const QString mpgUrl = textSetting(kMpgUrl);
+    const bool mpg = switchSetting(kMpgDownload);
+    const QString mxfUrl = textSetting(kMxfUrl);
+    const bool mxf = switchSetting(kMxfDownload);
+    const bool automatic = switchSetting(kAutomaticDownload);
+    const QString folder = textSetting(kDownloadFilePath);
+    const bool folderExists = TavrelUtils::DirectoryExists(QUrl::fromLocalFile(folder));
+
+    const QString notExecuted = QStringLiteral("Update not Executed");
+    auto refuse = [&](const QString &reason) {
+        if (interactive)
+            ShowInfoMessageModal(reason, notExecuted, true);
+        else
+            showNotification(notExecuted, reason);
+    };
+    if (!mpg && !mxf)
+        return refuse(QStringLiteral("Select at least one FileType"));
+    if (!interactive && !automatic)
+        return refuse(QStringLiteral("AutoDownload is turned Off"));
+    if (!folderExists)
+        return refuse(QStringLiteral("Invalid download directory specified"));
+
+    downloadCounter = 0;
+    pendingOutcomes_.clear();
+    if (mpg)
+        getNewsUpdate(mpgUrl, interactive);
+    if (mxf)
+        getNewsUpdate(mxfUrl, interactive);
+}
+
+void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
+{
+    const QString folder = downloadFolder();
+
+    QIcon wait = platform::namedImage(QStringLiteral("statusWait"));
+    if (!wait.isNull())
+        wait.setIsMask(false); // its own colours, not the panel's tint
+    statusItem.setImage(wait);
+    statusItem.setToolTip(QStringLiteral("Updating…"));
+
+    // The form decides which names may be replaced: only clips of that form.
+    const bool mxfForm = url == textSetting(kMxfUrl) && url != textSetting(kMpgUrl);
+    platform::HttpRequest request;
+    request.url = url;
+    request.user = textSetting(kUsername);
+    request.password = textSetting(kPassword);
+    request.folder = folder;
+    request.clipExtensions = mxfForm ? kMxfExtensions : kMpegExtensions;
+    request.defaultName = mxfForm ? QStringLiteral("zandor.mxf") : QStringLiteral("zandor.mpeg");
+    request.caFile = certificateAuthorityFile;
+
+    services().http->download(
+        request,
+        [](std::int64_t, std::int64_t received, std::int64_t expected) {
+            printLine(QStringLiteral("%1 of %2").arg(received).arg(expected));
+        },
+        [this, interactive](const platform::HttpResult &result) {
+            ++downloadCounter;
+            CheckAllDone();
+            tellInToolTip(result);
+            reportOutcome(result, interactive);
+        });
+}
+
+void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive)
+{
+    auto tell = [&](const QString &title, const QString &text, bool sound) {
+        if (interactive)
+            ShowInfoMessageModal(title, text, sound);
+        else
+            showNotification(title, text);
+    };
+    if (!result.response)
+        return tell(QStringLiteral("Error Connecting"), QStringLiteral("Check your Internet Connection"), true);
+
+    const long status = result.response->statusCode;
+    if (status == 200 && !result.error)
+        return tell(QStringLiteral("File Succesfully Received"), result.storedPath, false);
+    if (status == 200) {
+        printLine(*result.error);
+        return ShowInfoMessageModal(QStringLiteral("Error"), *result.error, true);
+    }
+    if (status == 401) {
+        const QString text = interactive ? QStringLiteral("Check your username / password")
+                                         : QStringLiteral("Check your username / password)");
+        return tell(QStringLiteral("Error Connecting: Unauthorized"), text, true);
+    }
+    ShowInfoMessageModal(QStringLiteral("Error Connecting: %1").arg(status), QStringLiteral("Error: %1").arg(status),
+                         true);
+}
+
+// The tray's tooltip: how the update ended, as soon as its last request has.
+void AppDelegate::tellInToolTip(const platform::HttpResult &result)
+{
+    QString outcome;
+    if (!result.response)
+        outcome = QStringLiteral("Error Connecting");
+    else if (const long status = result.response->statusCode; status == 200 && !result.error)
+        outcome = QFileInfo(result.storedPath).fileName() + QStringLiteral(" received");
+    else if (status == 200)
+        outcome = QStringLiteral("Error: ") + *result.error;
+    else if (status == 401)
+        outcome = QStringLiteral("Error Connecting: Unauthorized");
+    else
+        outcome = QStringLiteral("Error Connecting: %1").arg(status);
+    pendingOutcomes_ << outcome;
+    if (downloadCounter < nrOfDownloads)
+        return;
+    lastOutcome_ = TavrelExtensions::toShortTimeString(services().clock->now()) + QStringLiteral(" — ") +
+                   pendingOutcomes_.join(QStringLiteral(", "));
+    pendingOutcomes_.clear();
+    statusItem.setToolTip(lastOutcome_);
+}
+
+void AppDelegate::CheckAllDone()
+{
+    if (downloadCounter >= nrOfDownloads)
+        statusItem.setImage(platform::namedImage(QStringLiteral("statusIcon")));
+}
+
+QMap<QString, QString> AppDelegate::makeAuthHeader() const
+{
+    const QString credentials = textSetting(kUsername) + QLatin1Char(':') + textSetting(kPassword);
+    return {{QStringLiteral("Authorization"),
+             QStringLiteral("Basic ") + QString::fromLatin1(credentials.toUtf8().toBase64())}};
+}
