@@ -146,28 +146,26 @@ std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hid
         *hidden = false;
     if (contents.isEmpty())
         return std::nullopt;
-    GKeyFile *keys = g_key_file_new();
+    // GLib's own owners free each value as it goes out of scope.
+    g_autoptr(GKeyFile) keys = g_key_file_new();
     std::optional<QString> program;
     if (g_key_file_load_from_data(keys, contents.constData(), gsize(contents.size()), G_KEY_FILE_NONE, nullptr)) {
         if (hidden)
             *hidden = g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr);
-        gchar *exec = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
-        gchar **argv = nullptr;
+        g_autofree gchar *exec =
+            g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
+        g_auto(GStrv) argv = nullptr;
         if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr) && argv && argv[0]) {
             // After unquoting, "%%" is the one field code a program name may hold.
             const QByteArray name = QByteArray(argv[0]).replace("%%", "%");
-            gchar *found =
+            g_autofree gchar *found =
                 g_path_is_absolute(name.constData())
                     ? (g_file_test(name.constData(), G_FILE_TEST_EXISTS) ? g_strdup(name.constData()) : nullptr)
                     : g_find_program_in_path(name.constData());
             if (found)
                 program = QString::fromUtf8(found);
-            g_free(found);
         }
-        g_strfreev(argv);
-        g_free(exec);
     }
-    g_key_file_free(keys);
     return program;
 }
 
