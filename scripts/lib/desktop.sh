@@ -23,13 +23,8 @@ desktop_start() {
   [ -n "$n" ] || { echo "desktop: Xvfb did not start" >&2; return 1; }
   export DISPLAY=":$n"
 
-  cat >"$work/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig><type>session</type><listen>unix:path=$work/bus</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
-</busconfig>
-CONF
+  sed -e "s|@TYPE@|session|" -e "s|@SOCKET@|$work/bus|" \
+    "$(dirname "${BASH_SOURCE[0]}")/../../tests/harness/servers/bus.conf" >"$work/bus.conf"
   dbus-daemon --config-file="$work/bus.conf" --nofork >"$work/bus.log" 2>&1 &
   desktop_pids+=($!)
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"

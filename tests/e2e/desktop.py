@@ -12,6 +12,17 @@ import time
 PYTHON = "/usr/bin/python3"  # Debian's, with the D-Bus modules
 
 
+SERVERS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "harness", "servers")
+
+
+def from_template(name, **values):
+    """One of the servers' shared configuration files, its @PLACEHOLDERS@ filled."""
+    text = open(os.path.join(SERVERS, name)).read()
+    for key, value in values.items():
+        text = text.replace("@%s@" % key, value)
+    return text
+
+
 def wait_for(condition, timeout=20.0, step=0.05):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -97,11 +108,7 @@ class Desktop:
     def _start_bus(self):
         socket_path = self.path("bus")
         with open(self.path("bus.conf"), "w") as f:
-            f.write('<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN" '
-                    '"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">'
-                    "<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>"
-                    '<policy context="default"><allow send_destination="*" eavesdrop="true"/>'
-                    '<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' % socket_path)
+            f.write(from_template("bus.conf", TYPE="session", SOCKET=socket_path))
         self.start(["dbus-daemon", "--config-file=" + self.path("bus.conf"), "--nofork"], "bus.log")
         assert wait_for(lambda: os.path.exists(socket_path)), "no session bus"
         self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + socket_path
@@ -135,32 +142,15 @@ class NewsServer:
         os.makedirs(os.path.join(self.root, "www/zandor"))
         os.makedirs(os.path.join(self.root, "tmp"))
         p = lambda name: os.path.join(self.root, name)
-        run = lambda *a: subprocess.run(a, check=True, capture_output=True)
-        with open(p("san.ext"), "w") as f:
-            f.write("subjectAltName=IP:127.0.0.1\n")
-        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", p("ca.key"), "-out", p("ca.pem"),
-            "-days", "1", "-subj", "/CN=ZandorUpdate e2e CA")
-        run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", p("server.key"), "-out",
-            p("server.csr"), "-subj", "/CN=127.0.0.1")
-        run("openssl", "x509", "-req", "-in", p("server.csr"), "-CA", p("ca.pem"), "-CAkey", p("ca.key"),
-            "-CAcreateserial", "-out", p("server.pem"), "-days", "1", "-extfile", p("san.ext"))
-        hashed = run("openssl", "passwd", "-apr1", password).stdout.decode().strip()
+        subprocess.run([os.path.join(SERVERS, "make-certificates"), self.root], check=True)
+        hashed = subprocess.run(["openssl", "passwd", "-apr1", password], check=True,
+                                capture_output=True).stdout.decode().strip()
         with open(p("htpasswd"), "w") as f:
             f.write("%s:%s\n" % (user, hashed))
         self.port = free_port()
         with open(p("nginx.conf"), "w") as f:
-            f.write("""daemon off; master_process off; worker_processes 1;
-pid %(r)s/nginx.pid; error_log %(r)s/error.log warn;
-events { worker_connections 64; }
-http { access_log off; default_type application/octet-stream; sendfile on;
-  client_body_temp_path %(r)s/tmp; proxy_temp_path %(r)s/tmp; fastcgi_temp_path %(r)s/tmp;
-  uwsgi_temp_path %(r)s/tmp; scgi_temp_path %(r)s/tmp;
-  server { listen 127.0.0.1:%(port)d ssl; ssl_certificate %(r)s/server.pem; ssl_certificate_key %(r)s/server.key;
-    root %(r)s/www;
-    location /zandor/ { auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; }
-    location /slow/ { alias %(r)s/www/zandor/; limit_rate 64k;
-      auth_basic "news"; auth_basic_user_file %(r)s/htpasswd; error_page 405 =200 $uri; } } }
-""" % {"r": self.root, "port": self.port})
+            f.write(from_template("nginx.conf", ROOT=self.root, PORT=str(self.port), CERT=p("server.pem"),
+                                  KEY=p("server.key")))
         self.ca = p("ca.pem")
         desktop.start(["/usr/sbin/nginx", "-p", self.root, "-e", p("error.log"), "-c", p("nginx.conf")],
                       "nginx.log")

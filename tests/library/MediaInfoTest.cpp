@@ -21,7 +21,7 @@ class MediaInfoTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new QTemporaryDir;
+        folder = std::make_unique<QTemporaryDir>();
         const QString video = "testsrc=size=320x240:rate=25:duration=2";
         writeFile(path("meta.txt"), ";FFMETADATA1\ntitle=News at ten\ncomment=\n");
         made = make({"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:v",
@@ -39,7 +39,7 @@ protected:
                      "mpeg4", path("meta.mkv")});
         QFile::copy(path("clip.mxf"), path("name.part.mxf"));
     }
-    static void TearDownTestSuite() { delete folder; }
+    static void TearDownTestSuite() { folder.reset(); }
 
     static bool make(const QStringList &arguments)
     {
@@ -53,13 +53,13 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(made); }
 
-    static QTemporaryDir *folder;
+    static std::unique_ptr<QTemporaryDir> folder;
     static bool made;
     TestHome home;
     DoubledServices services;
 };
 
-QTemporaryDir *MediaInfoTest::folder = nullptr;
+std::unique_ptr<QTemporaryDir> MediaInfoTest::folder;
 bool MediaInfoTest::made = false;
 
 void expectUntouchedMedia(const Info &i)

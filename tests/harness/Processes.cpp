@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,15 @@ void stop(QProcess &process)
         process.kill();
         process.waitForFinished(3000);
     }
+}
+
+// One of the servers' shared configuration files, its @PLACEHOLDERS@ filled.
+QByteArray fromTemplate(const QString &name, const std::vector<std::pair<const char *, QString>> &values)
+{
+    QString text = QString::fromUtf8(readFile(QStringLiteral(ZU_TEST_SERVERS_DIR "/") + name));
+    for (const auto &[placeholder, value] : values)
+        text.replace(QLatin1String(placeholder), value);
+    return text.toUtf8();
 }
 
 bool run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
@@ -78,16 +88,9 @@ int freeLoopbackPort()
 PrivateBus::PrivateBus(bool system)
 {
     const QString config = dir_.filePath(QStringLiteral("bus.conf"));
-    writeFile(
-        config,
-        QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                       "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                       "<busconfig><type>%1</type><listen>unix:path=%2</listen><auth>EXTERNAL</auth>"
-                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
-                       "</busconfig>\n")
-            .arg(system ? QStringLiteral("system") : QStringLiteral("session"), dir_.filePath(QStringLiteral("bus")))
-            .toUtf8());
+    writeFile(config, fromTemplate(QStringLiteral("bus.conf"),
+                                   {{"@TYPE@", system ? QStringLiteral("system") : QStringLiteral("session")},
+                                    {"@SOCKET@", dir_.filePath(QStringLiteral("bus"))}}));
     daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                                                   QStringLiteral("--print-address")});
     if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
@@ -139,17 +142,7 @@ TestCertificates::TestCertificates()
     keyFile = path("server.key");
     strangerCertFile = path("stranger.pem");
     strangerKeyFile = path("stranger.key");
-    const QString openssl = QStringLiteral("openssl");
-    writeFile(path("san.ext"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-    ok = run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out", caFile,
-                       "-days", "2", "-subj", "/CN=ZandorUpdate Test CA"}) &&
-         run(openssl, {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", keyFile, "-out", path("server.csr"), "-subj",
-                       "/CN=127.0.0.1"}) &&
-         run(openssl, {"x509", "-req", "-in", path("server.csr"), "-CA", caFile, "-CAkey", path("ca.key"),
-                       "-CAcreateserial", "-out", certFile, "-days", "2", "-extfile", path("san.ext")}) &&
-         run(openssl,
-             {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", strangerKeyFile, "-out", strangerCertFile,
-              "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    ok = run(QStringLiteral(ZU_TEST_SERVERS_DIR "/make-certificates"), {dir.path()});
 }
 
 NewsServer::NewsServer(const TestCertificates &certificates, const QString &user, const QString &password)
@@ -165,27 +158,10 @@ NewsServer::NewsServer(const TestCertificates &certificates, const QString &user
     writeFile(root + QStringLiteral("/htpasswd"), user.toUtf8() + ':' + hash.trimmed() + '\n');
     const int port = freeLoopbackPort();
     writeFile(root + QStringLiteral("/nginx.conf"),
-              QStringLiteral("daemon off; master_process off; worker_processes 1;\n"
-                             "pid %1/nginx.pid; error_log %1/error.log warn;\n"
-                             "events { worker_connections 64; }\n"
-                             "http {\n"
-                             "  access_log off; default_type application/octet-stream; sendfile on;\n"
-                             "  client_body_temp_path %1/tmp; proxy_temp_path %1/tmp; fastcgi_temp_path %1/tmp;\n"
-                             "  uwsgi_temp_path %1/tmp; scgi_temp_path %1/tmp;\n"
-                             "  server {\n"
-                             "    listen 127.0.0.1:%2 ssl;\n"
-                             "    ssl_certificate %3; ssl_certificate_key %4;\n"
-                             "    root %1/www;\n"
-                             "    location /zandor/ {\n"
-                             "      auth_basic \"news\"; auth_basic_user_file %1/htpasswd;\n"
-                             "      error_page 405 =200 $uri;\n"
-                             "    }\n"
-                             "  }\n"
-                             "}\n")
-                  .arg(root)
-                  .arg(port)
-                  .arg(certificates.certFile, certificates.keyFile)
-                  .toUtf8());
+              fromTemplate(QStringLiteral("nginx.conf"), {{"@ROOT@", root},
+                                                          {"@PORT@", QString::number(port)},
+                                                          {"@CERT@", certificates.certFile},
+                                                          {"@KEY@", certificates.keyFile}}));
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("/usr/sbin/nginx"),
                    {"-p", root, "-e", root + QStringLiteral("/error.log"), "-c", root + QStringLiteral("/nginx.conf")});
