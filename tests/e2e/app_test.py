@@ -56,6 +56,19 @@ try:
     third.terminate()
     check(third.wait(20) == 0, "SIGTERM ends the app cleanly")
 
+    # A proxy's error page answered with 200 is no clip: ours stays.
+    page = b"<html><body><h1>502 Bad Gateway</h1></body></html>\n"
+    server.publish("zandor.mpeg", page)
+    fifth = desktop.start(argv, "app-page.log")
+    said = lambda: open(desktop.path("app-page.log")).read()
+    check(wait_for(lambda: "The server sent no clip: " in said(), 60), "an error page is reported as no clip")
+    check("The server sent no clip: application/octet-stream, %d bytes" % len(page) in said(),
+          "the report says what arrived")
+    check(open(target, "rb").read() == clip, "an error page answered with 200 keeps the clip")
+    check(desktop.notifications().count("File Succesfully Received") == 1, "the error page is not reported as success")
+    fifth.terminate()
+    check(fifth.wait(20) == 0, "SIGTERM ends the app while its alert is up")
+
     # The session ends in the middle of a download: nothing partial stays,
     # and what an earlier crash left is cleared at the next start.
     abandoned = os.path.join(clips, ".zandor.mpeg.part-Ab12Cd")
