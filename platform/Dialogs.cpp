@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -38,8 +39,12 @@ AlertOutcome QtAlerts::runModal(const AlertSpec &spec)
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("ZandorUpdate"));
+    // Exactly the caller's texts: a name like "<i>x<u>y.mpeg" is no markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(spec.messageText);
     box.setInformativeText(spec.informativeText);
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
 
     std::vector<QAbstractButton *> buttons;
@@ -107,6 +112,16 @@ CanberraAlertSound::~CanberraAlertSound()
 
 void CanberraAlertSound::playAlert()
 {
+    play("dialog-warning", "Alert");
+}
+
+void CanberraAlertSound::playNotificationSound()
+{
+    play("message-new-instant", "Notification");
+}
+
+void CanberraAlertSound::play(const char *eventId, const char *description)
+{
     if (!triedOpen_) {
         triedOpen_ = true;
         library_ = Library::load();
@@ -124,7 +139,7 @@ void CanberraAlertSound::playAlert()
     if (!context_)
         return; // no sound library or server: stay quiet
     // Asynchronous: returns before the sound has played.
-    library_->play(context_, 0, CA_PROP_EVENT_ID, "dialog-warning", CA_PROP_EVENT_DESCRIPTION, "Alert", nullptr);
+    library_->play(context_, 0, CA_PROP_EVENT_ID, eventId, CA_PROP_EVENT_DESCRIPTION, description, nullptr);
 }
 
 ChooserOutcome QtFileChooser::runModal(const ChooserOptions &options)

@@ -53,8 +53,11 @@ public:
     CanberraAlertSound();
     ~CanberraAlertSound() override;
     void playAlert() override;
+    // The sound theme's notification sound, for servers that play none.
+    void playNotificationSound();
 
 private:
+    void play(const char *eventId, const char *description);
     struct Library;
     const Library *library_ = nullptr;
     ::ca_context *context_ = nullptr;

@@ -103,7 +103,7 @@ PrivateBus::~PrivateBus()
     stop(daemon_);
 }
 
-DBusMock::DBusMock(const PrivateBus &bus, const QString &templateName, bool system)
+DBusMock::DBusMock(const PrivateBus &bus, const QString &templateName, bool system, const QString &parameters)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(system ? QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS") : QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
@@ -114,6 +114,8 @@ DBusMock::DBusMock(const PrivateBus &bus, const QString &templateName, bool syst
         arguments << QStringLiteral("--system");
     arguments << QStringLiteral("--template") << templateName << QStringLiteral("-l")
               << dir_.filePath(QStringLiteral("calls.log"));
+    if (!parameters.isEmpty())
+        arguments << QStringLiteral("-p") << parameters;
     // Debian's own Python: the one on PATH may lack the D-Bus modules.
     process_.start(QStringLiteral("/usr/bin/python3"), arguments);
     const QString service = templateName == QLatin1String("logind") ? QStringLiteral("org.freedesktop.login1")

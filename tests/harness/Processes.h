@@ -25,7 +25,9 @@ private:
 // python3-dbusmock with a template on a private bus, logging every call.
 class DBusMock {
 public:
-    DBusMock(const PrivateBus &bus, const QString &templateName, bool system = false);
+    // `parameters`: the template's, as JSON (e.g. the daemon's capabilities).
+    DBusMock(const PrivateBus &bus, const QString &templateName, bool system = false,
+             const QString &parameters = QString());
     ~DBusMock();
     bool ok() const { return ok_; }
     QString log() const;

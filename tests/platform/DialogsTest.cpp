@@ -2,6 +2,7 @@
 #include "EventLoop.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,7 +44,11 @@ TEST(QtAlerts, ShowsAWarningWithExactlyTheGivenButtons)
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     Qt::WindowModality modality = Qt::NonModal;
     QString headline, body;
+    std::vector<Qt::TextFormat> formats;
     answerNextBox([&](QMessageBox &box) {
+        for (QLabel *label : box.findChildren<QLabel *>())
+            if (label->text() == "<i>x<u>y.mpeg" || label->text() == "Body & <b>bold</b>")
+                formats.push_back(label->textFormat());
         for (QAbstractButton *b : box.buttons())
             texts << b->text();
         icon = box.icon();
@@ -52,13 +57,14 @@ TEST(QtAlerts, ShowsAWarningWithExactlyTheGivenButtons)
         body = box.informativeText();
         button(box, "OK")->click();
     });
-    const auto outcome = alerts.runModal(AlertSpec{"Head", "Body", {"OK"}, std::nullopt});
+    const auto outcome = alerts.runModal(AlertSpec{"<i>x<u>y.mpeg", "Body & <b>bold</b>", {"OK"}, std::nullopt});
     EXPECT_EQ(outcome.response, platform::kAlertFirstButton);
     EXPECT_EQ(texts, QStringList{"OK"});
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(modality, Qt::ApplicationModal);
-    EXPECT_EQ(headline, "Head");
-    EXPECT_EQ(body, "Body");
+    EXPECT_EQ(headline, "<i>x<u>y.mpeg");
+    EXPECT_EQ(formats, (std::vector<Qt::TextFormat>{Qt::PlainText, Qt::PlainText})); // shown as written
+    EXPECT_EQ(body, "Body & <b>bold</b>");
 }
 
 TEST(QtAlerts, TellsWhichButtonEndedIt)

@@ -9,30 +9,47 @@
 
 namespace {
 
-TEST(DBusNotifier, SendsNotifyWithOurNameHintsAndNoReplacement)
+// What one daemon was sent for two notifications, and how often we played the sound.
+std::pair<std::string, int> notified(const QString &capabilities)
 {
     PrivateBus bus;
-    ASSERT_TRUE(bus.ok());
-    DBusMock daemon(bus, "notification_daemon");
-    ASSERT_TRUE(daemon.ok());
+    DBusMock daemon(bus, "notification_daemon", false, QString(R"({"capabilities": "%1"})").arg(capabilities));
+    EXPECT_TRUE(bus.ok() && daemon.ok());
     const QString name = QUuid::createUuid().toString();
+    int sounds = 0;
     {
         FakeStatusItem tray;
-        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &tray, "zandorupdate");
-        notifier.post("File Succesfully Received", "/home/u/Documents/zandor.mpeg");
+        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &tray, "zandorupdate",
+                                        [&] { ++sounds; });
+        notifier.post("File Succesfully Received", "/home/u/News & Weather <Live>/zandor.mpeg");
         notifier.post("Second", "");
-        ASSERT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 2; }));
+        EXPECT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 2; }));
         EXPECT_TRUE(tray.messages.empty());
     }
     QDBusConnection::disconnectFromBus(name);
-    const std::string log = daemon.log().toStdString();
+    return {daemon.log().toStdString(), sounds};
+}
+
+TEST(DBusNotifier, SaysExactlyTheCallersTextsAsEachServerReadsThem)
+{
+    // A server that reads markup (as xfce4-notifyd, dunst, mako and GNOME
+    // Shell do) gets the three special characters escaped; we play the sound.
+    auto [log, sounds] = notified("body body-markup");
     EXPECT_NE(log.find("\"ZandorUpdate\" 0 \"zandorupdate\" \"File Succesfully Received\" "
-                       "\"/home/u/Documents/zandor.mpeg\""),
+                       "\"/home/u/News &amp; Weather &lt;Live&gt;/zandor.mpeg\""),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("\"ZandorUpdate\" 0 \"zandorupdate\" \"Second\" \"\""), std::string::npos) << log;
     EXPECT_NE(log.find("desktop-entry"), std::string::npos);
+    EXPECT_EQ(log.find("sound-name"), std::string::npos);
+    EXPECT_EQ(sounds, 2);
+    EXPECT_EQ(occurrences(log, "GetCapabilities"), 1); // asked once
+
+    // Plain text and its own sounds: the body raw, the sound as a hint.
+    std::tie(log, sounds) = notified("body sound");
+    EXPECT_NE(log.find("\"/home/u/News & Weather <Live>/zandor.mpeg\""), std::string::npos) << log;
     EXPECT_NE(log.find("sound-name"), std::string::npos);
+    EXPECT_EQ(sounds, 0);
 }
 
 TEST(DBusNotifier, WithoutAServiceFallsBackToTheTrayAndSaysSoOnce)
