@@ -1,3 +1,4 @@
+#include "Activation.h"
 #include "AppDelegate.h"
 #include "Application.h"
 #include "Dialogs.h"
@@ -27,6 +28,8 @@ int main(int argc, char *argv[])
     QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
                        QStringLiteral("/zandorupdate.lock"));
     if (!instance.tryLock(0)) {
+        platform::InstanceActivation::activateRunning(
+            QDBusConnection::sessionBus()); // its Settings window comes forward
         printLine(std::string_view("ZandorUpdate is already running"));
         return 0;
     }
@@ -66,6 +69,8 @@ int main(int argc, char *argv[])
 
     AppDelegate delegate;
     MainInterface interface(delegate);
+    const platform::InstanceActivation activation(QDBusConnection::sessionBus(),
+                                                  [&delegate] { delegate.startSettingsWindow(); });
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();

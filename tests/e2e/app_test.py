@@ -39,9 +39,14 @@ try:
     check(" of %d" % len(clip) in log, "progress lines are printed")
     check("ZandorUpdate" in desktop.notifications(), "notifications carry the app's name")
 
-    # One instance per user: a second start leaves at once.
+    # One instance per user: a second start leaves at once, and brings the
+    # running one forward.
+    settings_shown = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings"],
+                                            env=desktop.env, capture_output=True).returncode == 0
+    check(not settings_shown(), "no Settings window before the second start")
     second = subprocess.run([app], env=desktop.env, capture_output=True, text=True, timeout=60)
     check(second.returncode == 0 and "already running" in second.stdout, "a second start exits with one line")
+    check(wait_for(settings_shown, 10), "and the running one shows its Settings window")
     first.terminate()
     first.wait(20)
 
