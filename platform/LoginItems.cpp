@@ -13,6 +13,8 @@ namespace platform {
 namespace {
 
 constexpr qint64 kLargestEntry = 1 << 20; // nobody writes a desktop entry this big
+// The app's own desktop-file ID, which names its autostart entry.
+const QString kEntryName = QStringLiteral("zandorupdate.desktop");
 
 QString canonical(const QString &path)
 {
@@ -53,22 +55,28 @@ QByteArray keyFileValue(const QByteArray &value)
 
 class AutostartList final : public LoginItemsList {
 public:
-    explicit AutostartList(QString folder) : folder_(std::move(folder)) {}
+    AutostartList(QString folder, QStringList systemFolders, QStringList desktops)
+        : folder_(std::move(folder)), systemFolders_(std::move(systemFolders)), desktops_(std::move(desktops))
+    {
+    }
 
+    // What a session starts: every entry name of the user's folder and the
+    // system's, the user's file overriding the system's of the same name,
+    // and of those only the entries the session would start.
     std::vector<LoginItem> snapshot() override
     {
+        std::map<QString, QString> effective; // name -> file, in name order
+        for (auto folder = systemFolders_.crbegin(); folder != systemFolders_.crend(); ++folder)
+            addEntries(*folder, effective);
+        addEntries(folder_, effective);
         std::vector<LoginItem> items;
-        const QDir dir(folder_);
-        const QStringList names = dir.entryList({QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden, QDir::Name);
         programs_.clear();
-        for (const QString &name : names) {
-            bool hidden = false;
-            const QString path = dir.filePath(name);
-            const auto program = desktopEntryProgram(read(path), &hidden);
-            if (hidden)
+        for (const auto &[name, path] : effective) {
+            const AutostartEntry entry = readAutostartEntry(read(path), desktops_);
+            if (!entry.starts)
                 continue;
             items.push_back({path});
-            programs_[path] = program; // each file is read once per snapshot
+            programs_[path] = entry.program; // each file is read once per snapshot
         }
         return items;
     }
@@ -84,11 +92,14 @@ public:
         return {true, canonical(*program)};
     }
 
-    void insertAfter(const std::optional<LoginItem> &after, const QString &program) override
+    // Autostart folders have no order: the entry always goes into the user's
+    // folder under the app's own desktop-file ID, replacing an entry of that
+    // name the session would not start (or overriding the system's).
+    void insertAfter(const std::optional<LoginItem> &, const QString &program) override
     {
         QDir().mkpath(folder_);
         const QByteArray exec = keyFileValue(quoteExec(program));
-        writeDurably(QDir(folder_).filePath(newName(after)),
+        writeDurably(QDir(folder_).filePath(kEntryName),
                      "[Desktop Entry]\n"
                      "Type=Application\n"
                      "Name=ZandorUpdate\n"
@@ -102,13 +113,38 @@ public:
                      std::nullopt);
     }
 
+    // The user's entry goes; one in a system folder (or under the user's
+    // one) is switched off by a user entry of the same name, as the
+    // autostart specification has it.
     void remove(const LoginItem &item) override
     {
-        if (!item.beforeFirst)
-            QFile::remove(item.id);
+        if (item.beforeFirst)
+            return;
+        const QString name = QFileInfo(item.id).fileName();
+        const QString own = QDir(folder_).filePath(name);
+        if (item.id == own)
+            QFile::remove(own);
+        for (const QString &folder : systemFolders_) {
+            const QString system = QDir(folder).filePath(name);
+            if (QFileInfo::exists(system)) {
+                if (readAutostartEntry(read(system), desktops_).starts) {
+                    QDir().mkpath(folder_);
+                    writeDurably(own, "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() + "\nHidden=true\n",
+                                 std::nullopt);
+                }
+                break;
+            }
+        }
     }
 
 private:
+    static void addEntries(const QString &folder, std::map<QString, QString> &effective)
+    {
+        const QDir dir(folder);
+        for (const QString &name : dir.entryList({QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden))
+            effective[name] = dir.filePath(name);
+    }
+
     static QByteArray read(const QString &path)
     {
         QFile file(path);
@@ -117,26 +153,21 @@ private:
         return file.readAll();
     }
 
-    // The folder has no order but its names': pick one that sorts after the
-    // entry we are to follow, so the list reads back in the same order.
-    QString newName(const std::optional<LoginItem> &after) const
-    {
-        const QDir dir(folder_);
-        QString stem = QStringLiteral("zandorupdate");
-        if (after && !after->beforeFirst) {
-            const QString last = QFileInfo(after->id).completeBaseName();
-            if (!(stem > last))
-                stem = last + QStringLiteral("_zandorupdate");
-        }
-        QString name = stem + QStringLiteral(".desktop");
-        for (int n = 2; dir.exists(name); ++n)
-            name = stem + QStringLiteral("_%1.desktop").arg(n);
-        return name;
-    }
-
     QString folder_;
+    QStringList systemFolders_;
+    QStringList desktops_;
     std::map<QString, std::optional<QString>> programs_; // of the last snapshot
 };
+
+bool listsAny(GKeyFile *keys, const char *key, const QStringList &desktops)
+{
+    gsize count = 0;
+    g_auto(GStrv) names = g_key_file_get_string_list(keys, G_KEY_FILE_DESKTOP_GROUP, key, &count, nullptr);
+    for (gsize i = 0; names && i < count; ++i)
+        if (desktops.contains(QString::fromUtf8(names[i]), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -169,7 +200,59 @@ std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hid
     return program;
 }
 
-AutostartLoginItems::AutostartLoginItems(QString folder) : folder_(std::move(folder)) {}
+AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList &currentDesktops)
+{
+    AutostartEntry entry;
+    bool hidden = false;
+    entry.program = desktopEntryProgram(contents, &hidden);
+    if (hidden || contents.isEmpty())
+        return entry;
+    // The rules of the autostart specification and of the desktops that
+    // add to it; written out here to keep libgio out of the app's start-up.
+    g_autoptr(GKeyFile) keys = g_key_file_new();
+    if (!g_key_file_load_from_data(keys, contents.constData(), gsize(contents.size()), G_KEY_FILE_NONE, nullptr))
+        return entry;
+    const char *group = G_KEY_FILE_DESKTOP_GROUP;
+    if (g_key_file_has_key(keys, group, "X-GNOME-Autostart-enabled", nullptr) &&
+        !g_key_file_get_boolean(keys, group, "X-GNOME-Autostart-enabled", nullptr))
+        return entry;
+    if (g_key_file_has_key(keys, group, G_KEY_FILE_DESKTOP_KEY_ONLY_SHOW_IN, nullptr) &&
+        !listsAny(keys, G_KEY_FILE_DESKTOP_KEY_ONLY_SHOW_IN, currentDesktops))
+        return entry;
+    if (listsAny(keys, G_KEY_FILE_DESKTOP_KEY_NOT_SHOW_IN, currentDesktops))
+        return entry;
+    if (g_autofree gchar *tryExec = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr)) {
+        g_autofree gchar *found = g_path_is_absolute(tryExec)
+                                      ? (g_file_test(tryExec, G_FILE_TEST_IS_EXECUTABLE) ? g_strdup(tryExec) : nullptr)
+                                      : g_find_program_in_path(tryExec);
+        if (!found)
+            return entry;
+    }
+    entry.starts = true;
+    return entry;
+}
+
+AutostartLoginItems::AutostartLoginItems(QString folder, std::optional<QStringList> systemFolders,
+                                         std::optional<QStringList> currentDesktops)
+    : folder_(std::move(folder)), systemFolders_(systemFolders ? *systemFolders : defaultSystemFolders()),
+      desktops_(
+          currentDesktops
+              ? *currentDesktops
+              : QString::fromLocal8Bit(qgetenv("XDG_CURRENT_DESKTOP")).split(QLatin1Char(':'), Qt::SkipEmptyParts))
+{
+}
+
+QStringList AutostartLoginItems::defaultSystemFolders()
+{
+    QString dirs = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_DIRS"));
+    if (dirs.isEmpty())
+        dirs = QStringLiteral("/etc/xdg");
+    QStringList folders;
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(dir))
+            folders << dir + QStringLiteral("/autostart");
+    return folders;
+}
 
 QString AutostartLoginItems::defaultFolder()
 {
@@ -188,7 +271,7 @@ std::unique_ptr<LoginItemsList> AutostartLoginItems::open()
     // that is not a readable folder cannot be opened.
     if (info.exists() && (!info.isDir() || !info.isReadable() || !info.isExecutable()))
         return nullptr;
-    return std::make_unique<AutostartList>(folder);
+    return std::make_unique<AutostartList>(folder, systemFolders_, desktops_);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,18 +40,33 @@ public:
     virtual std::unique_ptr<LoginItemsList> open() = 0;
 };
 
-// The XDG autostart folder: every *.desktop file there, in file-name order.
+// XDG autostart: the entries in the user's folder and the system's that a
+// session would start, in file-name order (the folders have no other).
 class AutostartLoginItems final : public LoginItems {
 public:
-    // Empty: $XDG_CONFIG_HOME/autostart (default ~/.config/autostart).
-    explicit AutostartLoginItems(QString folder = {});
+    // Empty folder: $XDG_CONFIG_HOME/autostart (default ~/.config/autostart);
+    // no system folders: $XDG_CONFIG_DIRS' (default /etc/xdg/autostart); no
+    // desktops: $XDG_CURRENT_DESKTOP's.
+    explicit AutostartLoginItems(QString folder = {}, std::optional<QStringList> systemFolders = std::nullopt,
+                                 std::optional<QStringList> currentDesktops = std::nullopt);
     std::unique_ptr<LoginItemsList> open() override;
 
     static QString defaultFolder();
+    static QStringList defaultSystemFolders();
 
 private:
     QString folder_;
+    QStringList systemFolders_;
+    QStringList desktops_;
 };
+
+struct AutostartEntry {
+    std::optional<QString> program; // as desktopEntryProgram finds it
+    bool starts = false;            // whether a session would start it at all
+};
+// An autostart entry as the session reads it: Hidden, X-GNOME-Autostart-
+// enabled, OnlyShowIn/NotShowIn against the current desktops, TryExec.
+AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList &currentDesktops);
 
 // The program a desktop entry starts, as an absolute path, or none when the
 // entry does not parse, has no Exec or its program cannot be found.

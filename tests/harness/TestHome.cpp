@@ -10,6 +10,9 @@ TestHome::TestHome()
     set("XDG_DATA_HOME", file(QStringLiteral(".local/share")));
     set("XDG_CONFIG_HOME", file(QStringLiteral(".config")));
     set("XDG_CACHE_HOME", file(QStringLiteral(".cache")));
+    // The system's configuration (and its autostart entries) of our own.
+    set("XDG_CONFIG_DIRS", file(QStringLiteral("etc/xdg")));
+    set("XDG_CURRENT_DESKTOP", QStringLiteral("XFCE"));
     QDir().mkpath(documents());
     // The documents folder as xdg-user-dirs would name it.
     writeFile(file(QStringLiteral(".config/user-dirs.dirs")), "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");

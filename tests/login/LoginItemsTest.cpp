@@ -45,16 +45,56 @@ TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
     EXPECT_TRUE(present);
 }
 
-TEST_F(LoginItemsTest, TheAppGoesAfterTheLastOfThreeOthers)
+TEST_F(LoginItemsTest, TheAppsEntryIsNamedAfterItsDesktopFileIdBesideThreeOthers)
 {
     addEntry("a-first.desktop", "/bin/true");
     addEntry("m-second.desktop", "sh -c true");
     addEntry("zz-third.desktop", "\"/bin/echo\" %U");
     EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
               "There are 3 login items\nApplication was added to login items\n");
-    const QStringList names = entries();
-    ASSERT_EQ(names.size(), 4);
-    EXPECT_EQ(names.back(), "zz-third_zandorupdate.desktop"); // file-name order is login order
+    EXPECT_EQ(entries(), (QStringList{"a-first.desktop", "m-second.desktop", "zandorupdate.desktop",
+                                      "zz-third.desktop"})); // no order to keep: a name an administrator knows
+    EXPECT_TRUE(applicationIsInStartUpItems());
+}
+
+TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
+{
+    const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";
+    // Ours, but switched off in each way a desktop honours: not a login item.
+    const std::pair<const char *, QByteArray> off[] = {
+        {"disabled.desktop", self + "X-GNOME-Autostart-enabled=false\n"},
+        {"hidden.desktop", self + "Hidden=true\n"},
+        {"gone.desktop", self + "TryExec=/nowhere/zandorupdate\n"},
+        {"gnome-only.desktop", self + "OnlyShowIn=GNOME;KDE;\n"},
+        {"not-xfce.desktop", self + "NotShowIn=XFCE;\n"},
+    };
+    for (const auto &[name, contents] : off)
+        writeFile(entry(name), contents);
+    writeFile(entry("xfce-only.desktop"), "[Desktop Entry]\nExec=/bin/true\nOnlyShowIn=XFCE;\n");
+    const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
+    EXPECT_EQ(out, "There are 1 login items\n");
+
+    // Ours under its own name, switched off: rewritten so it starts, not a second one added.
+    writeFile(entry("zandorupdate.desktop"), self + "X-GNOME-Autostart-enabled=false\n");
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("X-GNOME-Autostart-enabled=true"));
+    EXPECT_TRUE(applicationIsInStartUpItems());
+    EXPECT_EQ(entries().size(), 7);
+}
+
+TEST_F(LoginItemsTest, SystemEntriesCountAndAUserEntryOfTheSameNameOverridesThem)
+{
+    const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";
+    writeFile(QDir(home.systemAutostart()).filePath("zandorupdate.desktop"), self);
+    writeFile(QDir(home.systemAutostart()).filePath("other.desktop"), "[Desktop Entry]\nExec=/bin/true\n");
+    EXPECT_EQ(capturedOutput([] { EXPECT_TRUE(applicationIsInStartUpItems()); }), "There are 2 login items\n");
+    // Off: the administrator's entry stays, the user's override hides it.
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_TRUE(QFileInfo::exists(QDir(home.systemAutostart()).filePath("zandorupdate.desktop")));
+    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("Hidden=true"));
+    EXPECT_EQ(capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); }), "There are 1 login items\n");
+    // And on again: the user's entry starts it.
+    capturedOutput([] { toggleLaunchAtStartup(); });
     EXPECT_TRUE(applicationIsInStartUpItems());
 }
 
@@ -77,12 +117,11 @@ TEST_F(LoginItemsTest, EntriesThatDoNotResolveAreReportedAndSkipped)
     writeFile(entry("latin1.desktop"), "[Desktop Entry]\nName=caf\xe9\nExec=/bin/true\n");
     writeFile(entry("noexec.desktop"), "[Desktop Entry]\nName=x\n");
     writeFile(entry("huge.desktop"), "[Desktop Entry]\nExec=/bin/true\nX=" + QByteArray(3 << 20, 'a') + "\n");
-    writeFile(entry("hidden.desktop"), "[Desktop Entry]\nExec=\"" + self().toUtf8() + "\"\nHidden=true\n");
     writeFile(entry("notes.txt"), "not an entry");
     const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
-    // hidden.desktop is not in the list; notes.txt is no entry at all.
-    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 6 login items");
-    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 5) << out;
+    // notes.txt is no entry at all, and no session starts an empty or binary one.
+    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 4 login items");
+    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 3) << out;
 }
 
 TEST_F(LoginItemsTest, ExecWithQuotesFieldCodesAndEnvironmentResolves)
@@ -106,6 +145,7 @@ TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
     // The written Exec line must parse back to the same program.
     const QString odd = home.file("my apps/zandor \"update\" $HOME 100%");
     writeFile(odd, "#!/bin/sh\n");
+    QFile::setPermissions(odd, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     auto list = services.loginItems.open();
     ASSERT_TRUE(list);
     list->insertAfter(std::nullopt, odd);
