@@ -41,7 +41,8 @@ int main(int argc, char *argv[])
     // The themed icon once installed; the file itself when run from the build tree.
     const auto iconFile = folders.resourcePath(QStringLiteral("zandorupdate"), QStringLiteral("svg"));
     const QString icon = iconFile ? QUrl::fromLocalFile(*iconFile).toString() : QStringLiteral("zandorupdate");
-    platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &statusItem, icon,
+    platform::PopupNotifier popups;
+    platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &popups, icon,
                                     [&alertSound] { alertSound.playNotificationSound(); });
     platform::SyslogSystemLog systemLog;
     platform::LazyHttpClient http;

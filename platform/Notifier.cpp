@@ -1,17 +1,22 @@
 #include "Notifier.h"
 
 #include "Output.h"
-#include "StatusItem.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <utility>
 
 namespace platform {
 
-DBusNotifier::DBusNotifier(QDBusConnection bus, StatusItem *fallback, QString appIcon, std::function<void()> playSound)
+DBusNotifier::DBusNotifier(QDBusConnection bus, Notifier *fallback, QString appIcon, std::function<void()> playSound)
     : bus_(std::move(bus)), fallback_(fallback), appIcon_(std::move(appIcon)), playSound_(std::move(playSound))
 {
 }
@@ -88,10 +93,69 @@ void DBusNotifier::fallBack(const QString &title, const QString &body, const QSt
 {
     if (!saidWhy_) {
         saidWhy_ = true;
-        printLine(QStringLiteral("Desktop notifications unavailable (%1); using the tray icon's messages").arg(why));
+        printLine(
+            QStringLiteral("Desktop notifications unavailable (%1); showing them in windows of our own").arg(why));
     }
     if (fallback_)
-        fallback_->showMessage(title, body);
+        fallback_->post(title, body);
+}
+
+PopupNotifier::PopupNotifier(std::chrono::milliseconds shownFor) : shownFor_(shownFor) {}
+
+PopupNotifier::~PopupNotifier()
+{
+    for (QWidget *popup : popups_)
+        delete popup;
+}
+
+void PopupNotifier::post(const QString &title, const QString &body)
+{
+    auto *popup = new QFrame(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
+    popup->setObjectName(QStringLiteral("zandorupdateNotification"));
+    popup->setAttribute(Qt::WA_ShowWithoutActivating);
+    popup->setFrameShape(QFrame::StyledPanel);
+    popup->setWindowTitle(title);
+    auto *layout = new QVBoxLayout(popup);
+    for (const auto &[text, bold] : {std::pair(title, true), std::pair(body, false)}) {
+        auto *label = new QLabel(text, popup);
+        label->setTextFormat(Qt::PlainText); // exactly the caller's text
+        label->setWordWrap(true);
+        QFont font = label->font();
+        font.setBold(bold);
+        label->setFont(font);
+        layout->addWidget(label);
+    }
+    popup->setFixedWidth(320);
+    popups_.push_back(popup);
+    place();
+    popup->show();
+    QTimer::singleShot(shownFor_, popup, [this, popup] {
+        std::erase(popups_, popup);
+        popup->deleteLater();
+        place();
+    });
+}
+
+std::vector<QWidget *> PopupNotifier::shown() const
+{
+    return popups_;
+}
+
+// Newest at the top right, the earlier ones below it.
+void PopupNotifier::place()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    int y = area.top() + 12;
+    for (auto it = popups_.rbegin(); it != popups_.rend(); ++it) {
+        QWidget *popup = *it;
+        popup->adjustSize();
+        popup->move(area.right() - popup->width() - 12, y);
+        y += popup->height() + 8;
+    }
 }
 
 } // namespace platform

@@ -4,13 +4,14 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <vector>
 
-namespace platform {
+class QWidget;
 
-class StatusItem;
+namespace platform {
 
 // Desktop notifications; posting never blocks.
 class Notifier {
@@ -19,14 +20,31 @@ public:
     virtual void post(const QString &title, const QString &body) = 0;
 };
 
+// Notifications in small windows of our own, for a session without a
+// notification service: each stands on its own (stacked from the top right
+// corner), takes no focus, blocks nothing and goes away by itself.
+class PopupNotifier final : public Notifier {
+public:
+    explicit PopupNotifier(std::chrono::milliseconds shownFor = std::chrono::seconds(10));
+    ~PopupNotifier() override;
+    void post(const QString &title, const QString &body) override;
+    // The windows showing now, oldest first.
+    std::vector<QWidget *> shown() const;
+
+private:
+    void place();
+    std::chrono::milliseconds shownFor_;
+    std::vector<QWidget *> popups_;
+};
+
 // org.freedesktop.Notifications on the session bus. The texts arrive as
 // the caller wrote them: the server's capabilities are asked once, and
 // where it reads markup, "&", "<" and ">" are escaped. Where it plays no
 // sounds, `playSound` plays the notification's. Without a notification
-// service it falls back to the tray icon's own message.
+// service, `fallback` shows it (our own windows).
 class DBusNotifier final : public Notifier {
 public:
-    DBusNotifier(QDBusConnection bus, StatusItem *fallback, QString appIcon, std::function<void()> playSound = {});
+    DBusNotifier(QDBusConnection bus, Notifier *fallback, QString appIcon, std::function<void()> playSound = {});
     void post(const QString &title, const QString &body) override;
 
 private:
@@ -34,7 +52,7 @@ private:
     void fallBack(const QString &title, const QString &body, const QString &why);
 
     QDBusConnection bus_;
-    StatusItem *fallback_;
+    Notifier *fallback_;
     QString appIcon_;
     std::function<void()> playSound_;
     std::optional<QStringList> capabilities_;          // once the server has said

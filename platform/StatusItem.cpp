@@ -53,11 +53,6 @@ bool TrayStatusItem::isShownInTray() const
     return QSystemTrayIcon::isSystemTrayAvailable() && tray_->isVisible();
 }
 
-void TrayStatusItem::showMessage(const QString &title, const QString &body)
-{
-    tray_->showMessage(title, body, QSystemTrayIcon::Information);
-}
-
 void TrayStatusItem::setToolTip(const QString &text)
 {
     tray_->setToolTip(text);

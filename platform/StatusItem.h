@@ -24,8 +24,6 @@ public:
     virtual void setClickAction(std::function<void()> action) = 0;
     // Whether a tray host shows the icon right now.
     virtual bool isShownInTray() const = 0;
-    // A balloon from the icon; the last resort for notifications.
-    virtual void showMessage(const QString &title, const QString &body) = 0;
     // What the icon says when pointed at.
     virtual void setToolTip(const QString &text) = 0;
 };
@@ -38,7 +36,6 @@ public:
     void setMenu(QMenu *menu) override;
     void setClickAction(std::function<void()> action) override;
     bool isShownInTray() const override;
-    void showMessage(const QString &title, const QString &body) override;
     void setToolTip(const QString &text) override;
 
 private:

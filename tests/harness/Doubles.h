@@ -82,13 +82,11 @@ public:
     QMenu *menu = nullptr;
     std::function<void()> clickAction;
     bool inTray = true;
-    std::vector<Notification> messages;
 
     void setImage(const QIcon &image) override;
     void setMenu(QMenu *m) override { menu = m; }
     void setClickAction(std::function<void()> action) override { clickAction = std::move(action); }
     bool isShownInTray() const override { return inTray; }
-    void showMessage(const QString &title, const QString &body) override { messages.push_back({title, body}); }
     void setToolTip(const QString &text) override { toolTip = text; }
     QString toolTip;
     QString current() const { return images.empty() ? QString() : images.back(); }

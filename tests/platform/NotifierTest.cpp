@@ -4,6 +4,7 @@
 #include "Processes.h"
 
 #include <QDBusConnection>
+#include <QLabel>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -18,13 +19,13 @@ std::pair<std::string, int> notified(const QString &capabilities)
     const QString name = QUuid::createUuid().toString();
     int sounds = 0;
     {
-        FakeStatusItem tray;
-        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &tray, "zandorupdate",
+        RecordingNotifier own;
+        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &own, "zandorupdate",
                                         [&] { ++sounds; });
         notifier.post("File Succesfully Received", "/home/u/News & Weather <Live>/zandor.mpeg");
         notifier.post("Second", "");
         EXPECT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 2; }));
-        EXPECT_TRUE(tray.messages.empty());
+        EXPECT_TRUE(own.posted.empty());
     }
     QDBusConnection::disconnectFromBus(name);
     return {daemon.log().toStdString(), sounds};
@@ -52,30 +53,52 @@ TEST(DBusNotifier, SaysExactlyTheCallersTextsAsEachServerReadsThem)
     EXPECT_EQ(sounds, 0);
 }
 
-TEST(DBusNotifier, WithoutAServiceFallsBackToTheTrayAndSaysSoOnce)
+TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
 {
     PrivateBus bus; // nobody owns org.freedesktop.Notifications here
     ASSERT_TRUE(bus.ok());
     const QString name = QUuid::createUuid().toString();
-    FakeStatusItem tray;
+    RecordingNotifier own;
     std::string out = capturedOutput([&] {
-        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &tray, "icon");
+        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &own, "icon");
         notifier.post("One", "1");
         notifier.post("Two", "2");
-        waitUntil([&] { return tray.messages.size() >= 2; }, 10000);
+        waitUntil([&] { return own.posted.size() >= 2; }, 10000);
     });
     QDBusConnection::disconnectFromBus(name);
-    ASSERT_EQ(tray.messages.size(), 2u);
-    EXPECT_EQ(tray.messages[0], (Notification{"One", "1"}));
+    EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}}));
     EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 1) << out;
 
     // No bus at all: the same, at once.
-    FakeStatusItem other;
+    RecordingNotifier other;
     capturedOutput([&] {
         platform::DBusNotifier notifier(QDBusConnection(QStringLiteral("not connected")), &other, "icon");
         notifier.post("Three", "3");
     });
-    EXPECT_EQ(other.messages.size(), 1u);
+    EXPECT_EQ(other.posted.size(), 1u);
+}
+
+TEST(PopupNotifier, EachShowsOnItsOwnTakesNoFocusAndGoesAwayByItself)
+{
+    platform::PopupNotifier popups(std::chrono::milliseconds(300));
+    popups.post("File Succesfully Received", "/home/u/<b>News</b> & Weather/zandor.mpeg");
+    popups.post("Second", "");
+    const auto shown = popups.shown();
+    ASSERT_EQ(shown.size(), 2u);
+    for (QWidget *popup : shown) {
+        EXPECT_TRUE(popup->isVisible());
+        EXPECT_TRUE(popup->testAttribute(Qt::WA_ShowWithoutActivating));
+        EXPECT_TRUE(popup->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+        EXPECT_FALSE(popup->isActiveWindow());
+    }
+    QStringList texts;
+    for (QLabel *label : shown[0]->findChildren<QLabel *>()) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        texts << label->text();
+    }
+    EXPECT_EQ(texts, (QStringList{"File Succesfully Received", "/home/u/<b>News</b> & Weather/zandor.mpeg"}));
+    EXPECT_NE(shown[0]->geometry().top(), shown[1]->geometry().top()); // stacked, not replaced
+    EXPECT_TRUE(waitUntil([&] { return popups.shown().empty(); }, 5000));
 }
 
 } // namespace
