@@ -109,7 +109,9 @@ void AppDelegate::watchForTray()
     trayRetry_.stop();
     showNotification(QStringLiteral("ZandorUpdate is running"),
                      QStringLiteral("No system tray was found. The hourly update still runs; the settings are "
-                                    "in the window shown now."));
+                                    "in the window shown now, and starting ZandorUpdate again brings them back. "
+                                    "On GNOME, the AppIndicator extension (gnome-shell-extension-appindicator) "
+                                    "adds a tray."));
     startSettingsWindow();
 }
 

@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     }
 
     platform::DesktopFolders folders;
-    platform::TrayStatusItem statusItem;
+    platform::TrayStatusItem statusItem(QDBusConnection::sessionBus());
     platform::QtAlerts alerts;
     platform::CanberraAlertSound alertSound;
     // The themed icon once installed; the file itself when run from the build tree.

@@ -1,6 +1,7 @@
 #include "Activation.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 
 namespace platform {
 
@@ -18,7 +19,7 @@ InstanceActivation::InstanceActivation(QDBusConnection bus, std::function<void()
     if (!bus_.isConnected())
         return;
     bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots);
-    bus_.registerService(kName);
+    claimBusName(bus_, kName);
 }
 
 InstanceActivation::~InstanceActivation()
@@ -43,6 +44,15 @@ bool InstanceActivation::activateRunning(QDBusConnection bus)
                                                        QStringLiteral("Activate"));
     call << QVariantMap();
     return bus.call(call, QDBus::Block, kAnswerWithinMs).type() == QDBusMessage::ReplyMessage;
+}
+
+void claimBusName(const QDBusConnection &bus, const QString &name)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+    call << name << uint(4); // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    bus.asyncCall(call);
 }
 
 } // namespace platform

@@ -29,4 +29,8 @@ private:
     std::function<void()> activate_;
 };
 
+// Asks for a well-known name on a bus without waiting for the answer (a
+// blocking round trip to the bus would hold up start-up).
+void claimBusName(const QDBusConnection &bus, const QString &name);
+
 } // namespace platform

@@ -1,7 +1,10 @@
 #include "StatusItem.h"
 
+#include "StatusNotifier.h"
+
 #include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -15,32 +18,70 @@ QIcon namedImage(const QString &name)
     return QIcon(path);
 }
 
-TrayStatusItem::TrayStatusItem() : tray_(std::make_unique<QSystemTrayIcon>())
+TrayStatusItem::TrayStatusItem(QDBusConnection bus)
 {
-    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason != QSystemTrayIcon::Trigger)
-            return;
-        // A plain click opens the menu too, not only the context click.
-        if (QMenu *menu = tray_->contextMenu(); menu && !menu->isVisible())
-            menu->popup(QCursor::pos());
-        if (clickAction_)
-            clickAction_();
-    });
-    // Without an image Qt refuses to show the icon; setImage() shows it.
+    const bool connected = bus.isConnected();
+    notifier_ = std::make_unique<StatusNotifier>(std::move(bus));
+    QObject::connect(notifier_.get(), &StatusNotifier::registrationChanged, notifier_.get(),
+                     [this](bool registered) { hostChanged(registered); });
+    if (!connected) // no session bus: no host can ever come
+        hostChanged(false);
 }
 
 TrayStatusItem::~TrayStatusItem() = default;
 
+void TrayStatusItem::hostChanged(bool registered)
+{
+    if (registered) {
+        if (xembed_)
+            xembed_->hide(); // one icon, not two, on panels that take both
+        return;
+    }
+    // XEmbed exists on X11 only; Qt's icon there must not be a second
+    // StatusNotifierItem, and without a watcher it is not.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        showXEmbed();
+}
+
+void TrayStatusItem::showXEmbed()
+{
+    if (!xembed_) {
+        xembed_ = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(xembed_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason != QSystemTrayIcon::Trigger)
+                return;
+            // A plain click opens the menu too, not only the context click.
+            if (menu_ && !menu_->isVisible())
+                menu_->popup(QCursor::pos());
+            if (clickAction_)
+                clickAction_();
+        });
+    }
+    xembed_->setIcon(image_);
+    xembed_->setContextMenu(menu_);
+    xembed_->setToolTip(toolTip_);
+    // Without an image Qt refuses to show the icon; setImage() shows it then.
+    if (!image_.isNull())
+        xembed_->show();
+}
+
 void TrayStatusItem::setImage(const QIcon &image)
 {
-    tray_->setIcon(image);
-    if (!image.isNull() && !tray_->isVisible())
-        tray_->show();
+    image_ = image;
+    notifier_->setIcon(image);
+    if (xembed_) {
+        xembed_->setIcon(image);
+        if (!image.isNull() && !notifier_->isRegistered() && !xembed_->isVisible())
+            xembed_->show();
+    }
 }
 
 void TrayStatusItem::setMenu(QMenu *menu)
 {
-    tray_->setContextMenu(menu);
+    menu_ = menu;
+    notifier_->setMenu(menu);
+    if (xembed_)
+        xembed_->setContextMenu(menu);
 }
 
 void TrayStatusItem::setClickAction(std::function<void()> action)
@@ -50,12 +91,15 @@ void TrayStatusItem::setClickAction(std::function<void()> action)
 
 bool TrayStatusItem::isShownInTray() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable() && tray_->isVisible();
+    return notifier_->isRegistered() || (xembed_ && QSystemTrayIcon::isSystemTrayAvailable() && xembed_->isVisible());
 }
 
 void TrayStatusItem::setToolTip(const QString &text)
 {
-    tray_->setToolTip(text);
+    toolTip_ = text;
+    notifier_->setToolTip(text);
+    if (xembed_)
+        xembed_->setToolTip(text);
 }
 
 } // namespace platform

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QIcon>
+#include <QMenu>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -28,9 +31,14 @@ public:
     virtual void setToolTip(const QString &text) = 0;
 };
 
+class StatusNotifier;
+
+// The tray icon on every desktop: a StatusNotifierItem whenever a host
+// (StatusNotifierWatcher) is there, now or later; on X11 without one, an
+// XEmbed icon until a host comes.
 class TrayStatusItem final : public StatusItem {
 public:
-    TrayStatusItem();
+    explicit TrayStatusItem(QDBusConnection bus);
     ~TrayStatusItem() override;
     void setImage(const QIcon &image) override;
     void setMenu(QMenu *menu) override;
@@ -39,7 +47,14 @@ public:
     void setToolTip(const QString &text) override;
 
 private:
-    std::unique_ptr<QSystemTrayIcon> tray_;
+    void hostChanged(bool registered);
+    void showXEmbed();
+
+    std::unique_ptr<StatusNotifier> notifier_;
+    std::unique_ptr<QSystemTrayIcon> xembed_; // made only where no host took the item
+    QIcon image_;
+    QPointer<QMenu> menu_;
+    QString toolTip_;
     std::function<void()> clickAction_;
 };
 

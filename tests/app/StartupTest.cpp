@@ -170,7 +170,7 @@ TEST(NamedImages, AMissingNameIsNoImageAndTheTrayTakesIt)
         EXPECT_FALSE(image.isNull()) << name;
         EXPECT_FALSE(image.pixmap(64).isNull()) << name; // scalable
     }
-    platform::TrayStatusItem tray;
+    platform::TrayStatusItem tray(QDBusConnection(QStringLiteral("not connected")));
     tray.setImage(QIcon());
     tray.setImage(platform::namedImage("statusIcon"));
     tray.setImage(QIcon());

@@ -5,6 +5,7 @@ whose menu holds the four commands; Quit from that menu ends the app."""
 
 import os
 import sys
+import time
 
 import dbus
 
@@ -38,13 +39,16 @@ def find(layout, label):
 check = Checks()
 desktop = Desktop()
 try:
+    # The tray host comes up after the app, as at login or when a panel restarts.
+    proc = desktop.start([app], "app.log")
+    assert wait_for(lambda: "duedate" in open(desktop.path("app.log")).read(), 30), "the app did not start"
+    time.sleep(3)
     registrations = desktop.path("items.log")
     desktop.start([PYTHON, os.path.join(os.path.dirname(os.path.abspath(__file__)), "watcher.py"), registrations],
                   "watcher.log")
     assert wait_for(lambda: desktop.has_name("org.kde.StatusNotifierWatcher")), "no watcher"
-    proc = desktop.start([app], "app.log")
     registered = wait_for(lambda: os.path.exists(registrations) and open(registrations).read().strip(), 60)
-    check(bool(registered), "the app registers a StatusNotifierItem")
+    check(bool(registered), "the app registers its StatusNotifierItem with a host that came later")
     if registered:
         service, sender = open(registrations).readline().split()
         bus = dbus.bus.BusConnection(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
@@ -52,7 +56,9 @@ try:
         item = bus.get_object(owner, "/StatusNotifierItem")
         properties = dbus.Interface(item, dbus.PROPERTIES_IFACE)
         pixmaps = properties.Get("org.kde.StatusNotifierItem", "IconPixmap")
-        check(len(pixmaps) > 0 and len(pixmaps[0][2]) > 0, "the item shows an icon")
+        check(len(pixmaps) > 0 and len(pixmaps[0][2]) == 4 * pixmaps[0][0] * pixmaps[0][1], "the item shows an icon")
+        check(bool(properties.Get("org.kde.StatusNotifierItem", "ItemIsMenu")),
+              "every click shows the menu, drawn by the host as a popup")
         menu_path = properties.Get("org.kde.StatusNotifierItem", "Menu")
         menu = dbus.Interface(bus.get_object(owner, menu_path), "com.canonical.dbusmenu")
         _, layout = menu.GetLayout(0, -1, [])

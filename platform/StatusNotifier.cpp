@@ -1,0 +1,354 @@
+#include "StatusNotifier.h"
+
+#include "Activation.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QImage>
+#include <QMenu>
+#include <QtEndian>
+
+namespace platform {
+
+// ---- The wire types ---------------------------------------------------------
+
+QDBusArgument &operator<<(QDBusArgument &out, const SniPixmap &pixmap)
+{
+    out.beginStructure();
+    out << pixmap.width << pixmap.height << pixmap.argb;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &in, SniPixmap &pixmap)
+{
+    in.beginStructure();
+    in >> pixmap.width >> pixmap.height >> pixmap.argb;
+    in.endStructure();
+    return in;
+}
+
+QDBusArgument &operator<<(QDBusArgument &out, const SniToolTip &tip)
+{
+    out.beginStructure();
+    out << tip.iconName << tip.icon << tip.title << tip.text;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &in, SniToolTip &tip)
+{
+    in.beginStructure();
+    in >> tip.iconName >> tip.icon >> tip.title >> tip.text;
+    in.endStructure();
+    return in;
+}
+
+QDBusArgument &operator<<(QDBusArgument &out, const MenuLayoutItem &item)
+{
+    out.beginStructure();
+    out << item.id << item.properties;
+    out.beginArray(qMetaTypeId<QDBusVariant>());
+    for (const QVariant &child : item.children)
+        out << child.value<QDBusVariant>();
+    out.endArray();
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &in, MenuLayoutItem &item)
+{
+    in.beginStructure();
+    in >> item.id >> item.properties;
+    in.beginArray();
+    while (!in.atEnd()) {
+        QDBusVariant child;
+        in >> child;
+        item.children << QVariant::fromValue(child);
+    }
+    in.endArray();
+    in.endStructure();
+    return in;
+}
+
+QDBusArgument &operator<<(QDBusArgument &out, const MenuItemProperties &item)
+{
+    out.beginStructure();
+    out << item.id << item.properties;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &in, MenuItemProperties &item)
+{
+    in.beginStructure();
+    in >> item.id >> item.properties;
+    in.endStructure();
+    return in;
+}
+
+QDBusArgument &operator<<(QDBusArgument &out, const MenuEvent &event)
+{
+    out.beginStructure();
+    out << event.id << event.eventId << event.data << event.timestamp;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &in, MenuEvent &event)
+{
+    in.beginStructure();
+    in >> event.id >> event.eventId >> event.data >> event.timestamp;
+    in.endStructure();
+    return in;
+}
+
+namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+void registerTypes()
+{
+    static const bool once = [] {
+        qDBusRegisterMetaType<SniPixmap>();
+        qDBusRegisterMetaType<SniPixmaps>();
+        qDBusRegisterMetaType<SniToolTip>();
+        qDBusRegisterMetaType<MenuLayoutItem>();
+        qDBusRegisterMetaType<MenuItemProperties>();
+        qDBusRegisterMetaType<MenuItemPropertiesList>();
+        qDBusRegisterMetaType<MenuEvent>();
+        qDBusRegisterMetaType<MenuEvents>();
+        return true;
+    }();
+    (void)once;
+}
+
+// The icon at the sizes panels draw, as the specification's ARGB32 in
+// network byte order.
+SniPixmaps toPixmaps(const QIcon &icon)
+{
+    SniPixmaps pixmaps;
+    if (icon.isNull())
+        return pixmaps;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        const QImage image = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (image.isNull())
+            continue;
+        SniPixmap pixmap{image.width(), image.height(), QByteArray()};
+        pixmap.argb.resize(qsizetype(image.width()) * image.height() * 4);
+        auto *out = reinterpret_cast<quint32 *>(pixmap.argb.data());
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                *out++ = qToBigEndian(line[x]);
+        }
+        pixmaps << pixmap;
+    }
+    return pixmaps;
+}
+
+QString withoutAccelerator(QString text)
+{
+    // dbusmenu marks the accelerator with "_"; Qt with "&".
+    text.replace(QLatin1Char('_'), QStringLiteral("__"));
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.replace(QLatin1Char('&'), QLatin1Char('_'));
+    text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return text;
+}
+
+} // namespace
+
+// ---- The item ---------------------------------------------------------------
+
+StatusNotifier::StatusNotifier(QDBusConnection bus)
+    : bus_(std::move(bus)),
+      service_(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
+{
+    registerTypes();
+    new SniAdaptor(this);
+    new MenuAdaptor(this);
+    if (!bus_.isConnected())
+        return;
+    bus_.registerObject(QStringLiteral("/StatusNotifierItem"), this, QDBusConnection::ExportAdaptors);
+    bus_.registerObject(QStringLiteral("/MenuBar"), this, QDBusConnection::ExportAdaptors);
+    claimBusName(bus_, service_);
+    // A host that comes (or comes back) later gets the item too.
+    auto *watcher = new QDBusServiceWatcher(kWatcher, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &owner) {
+                if (!owner.isEmpty())
+                    return registerWithWatcher();
+                if (std::exchange(registered_, false))
+                    emit registrationChanged(false);
+            });
+    registerWithWatcher();
+}
+
+StatusNotifier::~StatusNotifier()
+{
+    if (bus_.isConnected())
+        bus_.unregisterService(service_);
+}
+
+void StatusNotifier::registerWithWatcher()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    call << service_;
+    auto *pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending] {
+        pending->deleteLater();
+        registered_ = !pending->isError();
+        emit registrationChanged(registered_);
+    });
+}
+
+void StatusNotifier::setIcon(const QIcon &icon)
+{
+    icon_ = icon;
+    pixmaps_.reset();
+    if (auto *adaptor = findChild<SniAdaptor *>())
+        emit adaptor->NewIcon();
+}
+
+void StatusNotifier::setToolTip(const QString &text)
+{
+    toolTipText_ = text;
+    if (auto *adaptor = findChild<SniAdaptor *>())
+        emit adaptor->NewToolTip();
+}
+
+SniPixmaps StatusNotifier::pixmaps() const
+{
+    if (!pixmaps_)
+        pixmaps_ = toPixmaps(icon_);
+    return *pixmaps_;
+}
+
+SniToolTip StatusNotifier::toolTip() const
+{
+    return {QString(), {}, QStringLiteral("ZandorUpdate"), toolTipText_};
+}
+
+void StatusNotifier::setMenu(QMenu *menu)
+{
+    menu_ = menu;
+    if (menu)
+        watchMenu(menu);
+    ++revision_;
+    if (auto *adaptor = findChild<MenuAdaptor *>())
+        emit adaptor->LayoutUpdated(revision_, 0);
+}
+
+void StatusNotifier::watchMenu(QMenu *menu)
+{
+    for (QAction *action : menu->actions())
+        connect(action, &QAction::changed, this, [this] {
+            ++revision_;
+            if (auto *adaptor = findChild<MenuAdaptor *>())
+                emit adaptor->LayoutUpdated(revision_, 0);
+        });
+}
+
+// Item 0 is the menu itself; its actions are 1, 2, ... in order.
+int StatusNotifier::idOf(QAction *action) const
+{
+    return menu_ ? int(menu_->actions().indexOf(action)) + 1 : -1;
+}
+
+QAction *StatusNotifier::action(int id) const
+{
+    if (!menu_ || id < 1 || id > menu_->actions().size())
+        return nullptr;
+    return menu_->actions().at(id - 1);
+}
+
+QVariantMap StatusNotifier::properties(QAction *action) const
+{
+    if (!action)
+        return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
+    if (action->isSeparator())
+        return {{QStringLiteral("type"), QStringLiteral("separator")}};
+    QVariantMap properties{{QStringLiteral("label"), withoutAccelerator(action->text())}};
+    if (!action->isEnabled())
+        properties.insert(QStringLiteral("enabled"), false);
+    if (!action->isVisible())
+        properties.insert(QStringLiteral("visible"), false);
+    return properties;
+}
+
+MenuLayoutItem StatusNotifier::layout(int parentId, int depth) const
+{
+    MenuLayoutItem item{parentId, properties(action(parentId)), {}};
+    if (parentId == 0 && menu_ && depth != 0)
+        for (QAction *child : menu_->actions())
+            item.children << QVariant::fromValue(
+                QDBusVariant(QVariant::fromValue(MenuLayoutItem{idOf(child), properties(child), {}})));
+    return item;
+}
+
+void StatusNotifier::menuEvent(int id, const QString &eventId)
+{
+    if (eventId != QLatin1String("clicked"))
+        return;
+    // After the host's own handling of the click, as a menu would.
+    if (QAction *target = action(id); target && target->isEnabled())
+        QMetaObject::invokeMethod(target, &QAction::trigger, Qt::QueuedConnection);
+}
+
+// ---- dbusmenu -----------------------------------------------------------------
+
+uint MenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList &, MenuLayoutItem &layout)
+{
+    layout = item_->layout(parentId, recursionDepth);
+    return item_->revision();
+}
+
+MenuItemPropertiesList MenuAdaptor::GetGroupProperties(const QList<int> &ids, const QStringList &)
+{
+    MenuItemPropertiesList list;
+    for (const int id : ids)
+        list << MenuItemProperties{id, item_->properties(item_->action(id))};
+    return list;
+}
+
+QDBusVariant MenuAdaptor::GetProperty(int id, const QString &name)
+{
+    return QDBusVariant(item_->properties(item_->action(id)).value(name));
+}
+
+void MenuAdaptor::Event(int id, const QString &eventId, const QDBusVariant &, uint)
+{
+    item_->menuEvent(id, eventId);
+}
+
+QList<int> MenuAdaptor::EventGroup(const MenuEvents &events)
+{
+    QList<int> unknown;
+    for (const MenuEvent &event : events) {
+        if (event.id != 0 && !item_->action(event.id))
+            unknown << event.id;
+        else
+            item_->menuEvent(event.id, event.eventId);
+    }
+    return unknown;
+}
+
+bool MenuAdaptor::AboutToShow(int)
+{
+    return false; // nothing changes just because the menu opens
+}
+
+QList<int> MenuAdaptor::AboutToShowGroup(const QList<int> &, QList<int> &idErrors)
+{
+    idErrors.clear();
+    return {};
+}
+
+} // namespace platform
