@@ -123,6 +123,10 @@ void registerTypes()
         qDBusRegisterMetaType<MenuItemPropertiesList>();
         qDBusRegisterMetaType<MenuEvent>();
         qDBusRegisterMetaType<MenuEvents>();
+        // The adaptors' signatures name the lists by these aliases.
+        qRegisterMetaType<SniPixmaps>("platform::SniPixmaps");
+        qRegisterMetaType<MenuItemPropertiesList>("platform::MenuItemPropertiesList");
+        qRegisterMetaType<MenuEvents>("platform::MenuEvents");
         return true;
     }();
     (void)once;

@@ -1,0 +1,111 @@
+#!/usr/bin/python3
+"""The app on a real XFCE desktop under Xvfb: xfce4-panel with its status
+tray (started after the app, as at login) and xfce4-notifyd. The icon
+registers, a left and a right click open the menu as the panel's popup, a
+notification whose body holds "&", "<" and ">" reaches the daemon escaped
+for its markup, an alert comes up from the menu, and Quit ends the app."""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import SERVERS, Checks, Desktop, wait_for, write_settings
+
+app = sys.argv[1]
+LIBEXEC = "/usr/lib/x86_64-linux-gnu/xfce4"
+ICON = (1000, 0, 1024, 30)  # the panel's right end, where the tray sits
+MENU = (830, 40, 1010, 130)  # where its popup opens below it
+
+
+def measure(desktop, box, what="mean"):
+    """The mean brightness (0 to 255) of part of the screen, or its spread."""
+    shot = desktop.path("shot-%d.png" % time.monotonic_ns())
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (box[2] - box[0], box[3] - box[1], box[0],
+                    box[1]), shot], env=desktop.env, check=True)
+    value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%%[fx:255*%s]" % what, "info:"],
+                           capture_output=True, text=True, check=True).stdout
+    return float(value)
+
+
+def brightness(desktop, box):
+    return measure(desktop, box)
+
+
+def click(desktop, button):
+    subprocess.run(["xdotool", "mousemove", str((ICON[0] + ICON[2]) // 2), "14", "click", str(button)],
+                   env=desktop.env, check=True)
+
+
+check = Checks()
+desktop = Desktop(with_notifications=False)
+try:
+    desktop.env["XDG_CURRENT_DESKTOP"] = "XFCE"
+    channels = os.path.join(desktop.env["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
+    os.makedirs(channels)
+    for channel in ("xfce4-panel.xml", "xfce4-notifyd.xml"):
+        shutil.copy(os.path.join(SERVERS, channel), channels)
+    # No form to fetch: Update Now answers with an alert, and a number that is
+    # no number puts "&", "<" and ">" into the scheduler's notification.
+    write_settings(desktop, mpg_download=0, minutes_after_hour="<b>&</b>")
+    desktop.start(["dbus-monitor", "--address", desktop.env["DBUS_SESSION_BUS_ADDRESS"],
+                   "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
+    desktop.start([LIBEXEC + "/xfconf/xfconfd"], "xfconfd.log")
+    desktop.start([LIBEXEC + "/notifyd/xfce4-notifyd"], "notifyd.log")
+    assert wait_for(lambda: desktop.has_name("org.freedesktop.Notifications"), 30), "no xfce4-notifyd"
+    proc = desktop.start([app], "app.log")
+    check(wait_for(lambda: "Download not Executed" in open(desktop.path("notify.log")).read(), 30),
+          "the scheduler's notification reaches xfce4-notifyd")
+    sent = open(desktop.path("notify.log")).read()
+    check('"<b>&</b>"' not in sent and '"&lt;b&gt;&amp;&lt;/b&gt;"' in sent,
+          "its body is escaped for the daemon's markup")
+
+    time.sleep(3)  # the panel comes later, as at login
+    desktop.start(["xfce4-panel"], "panel.log")
+    check(wait_for(lambda: desktop.has_name("org.kde.StatusNotifierWatcher"), 30), "the panel's tray is up")
+    bus = dbus.bus.BusConnection(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def registered():
+        watcher = bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+        items = watcher.Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
+                            dbus_interface=dbus.PROPERTIES_IFACE)
+        return any("StatusNotifierItem" in str(item) for item in items)
+
+    check(wait_for(registered, 30), "the icon registers with the panel that came later")
+    check(wait_for(lambda: measure(desktop, ICON, "standard_deviation") > 20, 10), "the panel shows the icon")
+    dark = brightness(desktop, MENU)
+    for button, name in ((1, "left"), (3, "right")):
+        click(desktop, button)
+        check(wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10),
+              "a %s click opens the menu as the panel's popup" % name)
+        if button == 1:  # what the user sees, for the README
+            subprocess.run(["import", "-window", "root", "-crop", "1024x160+0+0", desktop.path("menu.png")],
+                           env=desktop.env)
+        subprocess.run(["xdotool", "key", "Escape"], env=desktop.env)
+        wait_for(lambda: brightness(desktop, MENU) < dark + 50, 5)
+
+    click(desktop, 1)  # Update Now, the first item
+    wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10)
+    subprocess.run(["xdotool", "mousemove", "900", "46", "click", "1"], env=desktop.env)
+    alert = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"],
+                                   env=desktop.env, capture_output=True).returncode == 0
+    check(wait_for(alert, 10), "Update Now from the panel's menu brings up the alert")
+    subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$", "key", "Return"], env=desktop.env)
+
+    click(desktop, 1)  # Quit, the last item
+    wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10)
+    subprocess.run(["xdotool", "mousemove", "900", "123", "click", "1"], env=desktop.env)
+    check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the panel's menu ends the app")
+    if os.environ.get("ZU_SHOTS"):
+        shutil.copy(desktop.path("menu.png"), os.environ["ZU_SHOTS"])
+finally:
+    if check.failed:
+        for log in ("app.log", "notify.log"):
+            print(log, open(desktop.path(log)).read()[-2000:])
+    desktop.close()
+
+sys.exit(check.finish())
