@@ -185,11 +185,15 @@ def make_clip(path, seconds=2):
 
 def write_settings(desktop, **settings):
     """The settings file, as the app would have saved it."""
+    return write_settings_file(desktop.env["XDG_DATA_HOME"], **settings)
+
+
+def write_settings_file(data_home, **settings):
     import plistlib
-    folder = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate")
+    folder = os.path.join(data_home, "ZandorUpdate")
     os.makedirs(folder, mode=0o700, exist_ok=True)
     values = {"mpg_download": 1, "mxf_download": 0, "username": "news", "password": "secret",
-              "minutes_after_hour": "5", "downloadfilepath": os.path.join(desktop.env["HOME"], "Clips"),
+              "minutes_after_hour": "5", "downloadfilepath": os.path.join(os.path.dirname(data_home), "..", "Clips"),
               "start_at_startup": 0, "automatic_download": 1, "mpg_url": "", "mxf_url": ""}
     values.update(settings)
     path = os.path.join(folder, "appSettings.plist")
