@@ -130,6 +130,11 @@ try:
         "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"))
     check(wait_for(registered, 30), "the icon registers with waybar's tray that came later")
     check(wait_for(lambda: session.spread((980, 0, 44, 30)) > 20, 10), "waybar shows the icon")
+    # The tray host crashes and comes back: the icon comes back with it.
+    session.run(["pkill", "-KILL", "-x", "waybar"])
+    check(wait_for(lambda: not registered(), 10), "the crashed tray's watcher is gone")
+    session.start(["waybar"], "waybar2.log")
+    check(wait_for(registered, 30), "the icon registers again with the restarted tray")
 
     item = (registered() or ["none"])[0]
     layout = session.call(item, "/MenuBar", "com.canonical.dbusmenu.GetLayout", "int32:0", "int32:-1",

@@ -117,11 +117,12 @@ TEST_F(LoginItemsTest, EntriesThatDoNotResolveAreReportedAndSkipped)
     writeFile(entry("latin1.desktop"), "[Desktop Entry]\nName=caf\xe9\nExec=/bin/true\n");
     writeFile(entry("noexec.desktop"), "[Desktop Entry]\nName=x\n");
     writeFile(entry("huge.desktop"), "[Desktop Entry]\nExec=/bin/true\nX=" + QByteArray(3 << 20, 'a') + "\n");
+    writeFile(entry("long-exec.desktop"), "[Desktop Entry]\nExec=/bin/" + QByteArray(900000, 'x') + " %U\n");
     writeFile(entry("notes.txt"), "not an entry");
     const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
     // notes.txt is no entry at all, and no session starts an empty or binary one.
-    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 4 login items");
-    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 3) << out;
+    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 5 login items");
+    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 4) << out;
 }
 
 TEST_F(LoginItemsTest, ExecWithQuotesFieldCodesAndEnvironmentResolves)

@@ -59,13 +59,21 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
     ASSERT_TRUE(bus.ok());
     const QString name = QUuid::createUuid().toString();
     RecordingNotifier own;
+    std::string log;
     std::string out = capturedOutput([&] {
         platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &own, "icon");
         notifier.post("One", "1");
         notifier.post("Two", "2");
         waitUntil([&] { return own.posted.size() >= 2; }, 10000);
+        // A daemon that starts after the app gets the next one.
+        DBusMock daemon(bus, "notification_daemon");
+        ASSERT_TRUE(daemon.ok());
+        notifier.post("Later", "3");
+        EXPECT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 1; }));
+        log = daemon.log().toStdString();
     });
     QDBusConnection::disconnectFromBus(name);
+    EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;
     EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}}));
     EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 1) << out;
 
