@@ -18,9 +18,12 @@ headless = not os.environ.get("DISPLAY") and not os.environ.get("WAYLAND_DISPLAY
 if not can_isolate():
     sys.exit("demo: needs a mount namespace (root, or unprivileged user namespaces) to trust its own server")
 
-desktop = Desktop(headless=headless, tray=True)
+# Headless, on a real XFCE panel and notification daemon, as a user sees it.
+desktop = Desktop(headless=headless, with_notifications=False)
 desktop.keep = headless
 try:
+    if headless:
+        desktop.start_xfce()
     server = NewsServer(desktop)
     clip = desktop.path("clip.mpeg")
     make_clip(clip, seconds=5)
@@ -30,7 +33,7 @@ try:
     done = wait_for(lambda: os.path.exists(target), 60)
     print("demo: %s" % ("downloaded " + target if done else "no download yet; see " + desktop.path("app.log")))
     if headless:
-        time.sleep(2)  # let the tray and the notification settle
+        time.sleep(1)  # let the tray and the notification settle
         shot = desktop.path("screen.png")
         subprocess.run(["import", "-display", desktop.env["DISPLAY"], "-window", "root", shot])
         print("demo: notifications shown: %s" % desktop.path("notifications.log"))

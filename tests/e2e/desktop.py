@@ -4,6 +4,7 @@ a logging notification daemon, and nginx serving the clips over HTTPS."""
 
 import os
 import shutil
+import shutil
 import socket
 import subprocess
 import tempfile
@@ -83,6 +84,29 @@ class Desktop:
 
     def path(self, *parts):
         return os.path.join(self.work, *parts)
+
+    XFCE = "/usr/lib/x86_64-linux-gnu/xfce4"
+
+    def start_xfce(self, panel=True):
+        """XFCE's own notification daemon and, unless told otherwise, its panel
+        with the status tray (configured from tests/harness/servers), as an XFCE
+        session has them; the Notify calls are logged to notifications.log."""
+        self.env["XDG_CURRENT_DESKTOP"] = "XFCE"
+        channels = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
+        os.makedirs(channels, exist_ok=True)
+        for channel in ("xfce4-panel.xml", "xfce4-notifyd.xml"):
+            shutil.copy(os.path.join(SERVERS, channel), channels)
+        self.start(["dbus-monitor", "--address", self.env["DBUS_SESSION_BUS_ADDRESS"],
+                    "interface='org.freedesktop.Notifications',member='Notify'"], "notifications.log")
+        self.start([self.XFCE + "/xfconf/xfconfd"], "xfconfd.log")
+        self.start([self.XFCE + "/notifyd/xfce4-notifyd"], "notifyd.log")
+        assert wait_for(lambda: self.has_name("org.freedesktop.Notifications"), 30), "no xfce4-notifyd"
+        if panel:
+            self.start_xfce_panel()
+
+    def start_xfce_panel(self):
+        self.start(["xfce4-panel"], "panel.log")
+        assert wait_for(lambda: self.has_name("org.kde.StatusNotifierWatcher"), 30), "no tray in xfce4-panel"
 
     def start(self, argv, log, **kw):
         out = open(self.path(log), "w")

@@ -14,10 +14,9 @@ import time
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import SERVERS, Checks, Desktop, wait_for, write_settings
+from desktop import Checks, Desktop, wait_for, write_settings
 
 app = sys.argv[1]
-LIBEXEC = "/usr/lib/x86_64-linux-gnu/xfce4"
 ICON = (1000, 0, 1024, 30)  # the panel's right end, where the tray sits
 MENU = (830, 40, 1010, 130)  # where its popup opens below it
 
@@ -44,29 +43,19 @@ def click(desktop, button):
 check = Checks()
 desktop = Desktop(with_notifications=False)
 try:
-    desktop.env["XDG_CURRENT_DESKTOP"] = "XFCE"
-    channels = os.path.join(desktop.env["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
-    os.makedirs(channels)
-    for channel in ("xfce4-panel.xml", "xfce4-notifyd.xml"):
-        shutil.copy(os.path.join(SERVERS, channel), channels)
     # No form to fetch: Update Now answers with an alert, and a number that is
     # no number puts "&", "<" and ">" into the scheduler's notification.
     write_settings(desktop, mpg_download=0, minutes_after_hour="<b>&</b>")
-    desktop.start(["dbus-monitor", "--address", desktop.env["DBUS_SESSION_BUS_ADDRESS"],
-                   "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
-    desktop.start([LIBEXEC + "/xfconf/xfconfd"], "xfconfd.log")
-    desktop.start([LIBEXEC + "/notifyd/xfce4-notifyd"], "notifyd.log")
-    assert wait_for(lambda: desktop.has_name("org.freedesktop.Notifications"), 30), "no xfce4-notifyd"
+    desktop.start_xfce(panel=False)
     proc = desktop.start([app], "app.log")
-    check(wait_for(lambda: "Download not Executed" in open(desktop.path("notify.log")).read(), 30),
+    check(wait_for(lambda: "Download not Executed" in open(desktop.path("notifications.log")).read(), 30),
           "the scheduler's notification reaches xfce4-notifyd")
-    sent = open(desktop.path("notify.log")).read()
+    sent = open(desktop.path("notifications.log")).read()
     check('"<b>&</b>"' not in sent and '"&lt;b&gt;&amp;&lt;/b&gt;"' in sent,
           "its body is escaped for the daemon's markup")
 
     time.sleep(3)  # the panel comes later, as at login
-    desktop.start(["xfce4-panel"], "panel.log")
-    check(wait_for(lambda: desktop.has_name("org.kde.StatusNotifierWatcher"), 30), "the panel's tray is up")
+    desktop.start_xfce_panel()
     bus = dbus.bus.BusConnection(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
 
     def registered():
@@ -104,7 +93,7 @@ try:
         shutil.copy(desktop.path("menu.png"), os.environ["ZU_SHOTS"])
 finally:
     if check.failed:
-        for log in ("app.log", "notify.log"):
+        for log in ("app.log", "notifications.log"):
             print(log, open(desktop.path(log)).read()[-2000:])
     desktop.close()
 
