@@ -7,100 +7,16 @@ ends the app. sway refuses to run as root: as root, the session runs as an
 unprivileged user of its own."""
 
 import os
-import pwd
-import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import SERVERS, Checks, from_template, wait_for, write_settings_file
+from desktop import Checks, wait_for, write_settings_file
+from session import USER, Session
 
 app = sys.argv[1]
-USER = "zandortest"
-
-
-def as_user():
-    """The command prefix that runs as the session's user, making the user when needed."""
-    if os.geteuid() != 0:
-        return []
-    try:
-        pwd.getpwnam(USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--create-home", "--shell", "/usr/sbin/nologin", USER], check=True)
-    return ["runuser", "-u", USER, "--"]
-
-
-class Session:
-    def __init__(self):
-        self.prefix = as_user()
-        self.work = tempfile.mkdtemp(prefix="zandor-sway-")
-        os.chmod(self.work, 0o755)
-        home, runtime = self.path("home"), self.path("runtime")
-        for folder in (home + "/.config/sway", home + "/.config/waybar", home + "/.local/share", runtime):
-            os.makedirs(folder)
-        shutil.copy(os.path.join(SERVERS, "sway.config"), home + "/.config/sway/config")
-        shutil.copy(os.path.join(SERVERS, "waybar.json"), home + "/.config/waybar/config")
-        with open(self.path("bus.conf"), "w") as f:
-            f.write(from_template("bus.conf", TYPE="session", SOCKET=self.path("bus")))
-        if self.prefix:
-            subprocess.run(["chown", "-R", USER, self.work], check=True)
-        os.chmod(runtime, 0o700)
-        self.env = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "HOME": home, "XDG_CONFIG_HOME": home + "/.config",
-                    "XDG_DATA_HOME": home + "/.local/share", "XDG_RUNTIME_DIR": runtime,
-                    "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + self.path("bus"), "DBUS_SYSTEM_BUS_ADDRESS": "disabled:",
-                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman",
-                    "XDG_CURRENT_DESKTOP": "sway", "WAYLAND_DISPLAY": "wayland-1", "QT_QPA_PLATFORM": "wayland",
-                    "ASAN_OPTIONS": os.environ.get("ASAN_OPTIONS", ""),
-                    "UBSAN_OPTIONS": os.environ.get("UBSAN_OPTIONS", "")}
-        self.processes = []
-        self.start(["dbus-daemon", "--config-file=" + self.path("bus.conf"), "--nofork"], "bus.log")
-        assert wait_for(lambda: os.path.exists(self.path("bus"))), "no session bus"
-
-    def path(self, *parts):
-        return os.path.join(self.work, *parts)
-
-    def run(self, argv, **kw):
-        return subprocess.run(self.prefix + argv, env=self.env, capture_output=True, text=True, **kw)
-
-    def start(self, argv, log):
-        out = open(self.path(log), "w")
-        proc = subprocess.Popen(self.prefix + argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                env=self.env, start_new_session=True)
-        self.processes.append(proc)
-        return proc
-
-    def has_name(self, name):
-        return name in self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                 "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"]).stdout
-
-    def call(self, destination, path, method, *args):
-        return self.run(["dbus-send", "--session", "--print-reply", "--dest=" + destination, path, method] +
-                        list(args)).stdout
-
-    def spread(self, box):
-        """How much part of the screen varies (an icon or a window there)."""
-        shot = self.path("shot.png")
-        self.run(["grim", "-g", "%d,%d %dx%d" % box, shot])
-        value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:255*standard_deviation]",
-                                "info:"], capture_output=True, text=True).stdout
-        return float(value or 0)
-
-    def close(self):
-        for proc in reversed(self.processes):
-            try:
-                os.killpg(proc.pid, 15)
-            except ProcessLookupError:
-                pass
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, 9)
-        shutil.rmtree(self.work, ignore_errors=True)
-
-
 check = Checks()
 session = Session()
 try:
@@ -125,9 +41,7 @@ try:
 
     time.sleep(3)  # waybar comes back later, as when a panel restarts
     session.start(["waybar"], "waybar.log")
-    registered = lambda: re.findall(r'"(org\.kde\.StatusNotifierItem-[0-9]+-1)', session.call(
-        "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
-        "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"))
+    registered = session.registered_items
     check(wait_for(registered, 30), "the icon registers with waybar's tray that came later")
     check(wait_for(lambda: session.spread((980, 0, 44, 30)) > 20, 10), "waybar shows the icon")
     # The tray host crashes and comes back: the icon comes back with it.
