@@ -124,7 +124,7 @@ private slots:
 
 private:
     void reportOutcome(const platform::HttpResult &result, bool interactive);
-    void tellInToolTip(const platform::HttpResult &result);
+    void tellInToolTip(const QString &summary);
 
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.

@@ -84,53 +84,61 @@ void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
         [this, interactive](const platform::HttpResult &result) {
             ++downloadCounter;
             CheckAllDone();
-            tellInToolTip(result);
             reportOutcome(result, interactive);
         });
 }
 
-void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive)
-{
-    auto tell = [&](const QString &title, const QString &text, bool sound) {
-        if (interactive)
-            ShowInfoMessageModal(title, text, sound);
-        else
-            showNotification(title, text);
-    };
-    if (!result.response)
-        return tell(QStringLiteral("Error Connecting"), QStringLiteral("Check your Internet Connection"), true);
+namespace {
 
+// How one request ended, as the user is told it.
+struct Outcome {
+    QString title;
+    QString text;
+    bool sound = true;        // failures play the alert sound
+    bool alwaysAlert = false; // an alert even in unattended mode
+    QString summary;          // the few words the tray's tooltip keeps
+};
+
+Outcome outcomeOf(const platform::HttpResult &result, bool interactive)
+{
+    if (!result.response)
+        return {QStringLiteral("Error Connecting"), QStringLiteral("Check your Internet Connection"), true, false,
+                QStringLiteral("Error Connecting")};
     const long status = result.response->statusCode;
     if (status == 200 && !result.error)
-        return tell(QStringLiteral("File Succesfully Received"), result.storedPath, false);
-    if (status == 200) {
-        printLine(*result.error);
-        return ShowInfoMessageModal(QStringLiteral("Error"), *result.error, true);
-    }
+        return {QStringLiteral("File Succesfully Received"), result.storedPath, false, false,
+                QFileInfo(result.storedPath).fileName() + QStringLiteral(" received")};
+    if (status == 200)
+        return {QStringLiteral("Error"), *result.error, true, true, QStringLiteral("Error: ") + *result.error};
     if (status == 401) {
-        const QString text = interactive ? QStringLiteral("Check your username / password")
-                                         : QStringLiteral("Check your username / password)");
-        return tell(QStringLiteral("Error Connecting: Unauthorized"), text, true);
+        const QString title = QStringLiteral("Error Connecting: Unauthorized");
+        return {title,
+                interactive ? QStringLiteral("Check your username / password")
+                            : QStringLiteral("Check your username / password)"),
+                true, false, title};
     }
-    ShowInfoMessageModal(QStringLiteral("Error Connecting: %1").arg(status), QStringLiteral("Error: %1").arg(status),
-                         true);
+    const QString title = QStringLiteral("Error Connecting: %1").arg(status);
+    return {title, QStringLiteral("Error: %1").arg(status), true, true, title};
+}
+
+} // namespace
+
+void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive)
+{
+    const Outcome outcome = outcomeOf(result, interactive);
+    tellInToolTip(outcome.summary);
+    if (result.response && result.response->statusCode == 200 && result.error)
+        printLine(*result.error);
+    if (interactive || outcome.alwaysAlert)
+        ShowInfoMessageModal(outcome.title, outcome.text, outcome.sound);
+    else
+        showNotification(outcome.title, outcome.text);
 }
 
 // The tray's tooltip: how the update ended, as soon as its last request has.
-void AppDelegate::tellInToolTip(const platform::HttpResult &result)
+void AppDelegate::tellInToolTip(const QString &summary)
 {
-    QString outcome;
-    if (!result.response)
-        outcome = QStringLiteral("Error Connecting");
-    else if (const long status = result.response->statusCode; status == 200 && !result.error)
-        outcome = QFileInfo(result.storedPath).fileName() + QStringLiteral(" received");
-    else if (status == 200)
-        outcome = QStringLiteral("Error: ") + *result.error;
-    else if (status == 401)
-        outcome = QStringLiteral("Error Connecting: Unauthorized");
-    else
-        outcome = QStringLiteral("Error Connecting: %1").arg(status);
-    pendingOutcomes_ << outcome;
+    pendingOutcomes_ << summary;
     if (downloadCounter < nrOfDownloads)
         return;
     lastOutcome_ = TavrelExtensions::toShortTimeString(services().clock->now()) + QStringLiteral(" — ") +

@@ -114,8 +114,8 @@ public:
     }
 
     // The user's entry goes; one in a system folder (or under the user's
-    // one) is switched off by a user entry of the same name, as the
-    // autostart specification has it.
+    // one) is switched off by a user entry of the same name, as XDG
+    // autostart has it.
     void remove(const LoginItem &item) override
     {
         if (item.beforeFirst)
@@ -171,48 +171,62 @@ bool listsAny(GKeyFile *keys, const char *key, const QStringList &desktops)
 
 } // namespace
 
+namespace {
+
+// A desktop entry's keys; GLib's own owners free each value as it goes out of scope.
+GKeyFile *loadEntry(const QByteArray &contents)
+{
+    GKeyFile *keys = g_key_file_new();
+    if (contents.isEmpty() ||
+        !g_key_file_load_from_data(keys, contents.constData(), gsize(contents.size()), G_KEY_FILE_NONE, nullptr)) {
+        g_key_file_free(keys);
+        return nullptr;
+    }
+    return keys;
+}
+
+// A program by absolute path (when it passes `test`) or on PATH.
+std::optional<QString> findProgram(const char *name, GFileTest test)
+{
+    g_autofree gchar *found =
+        g_path_is_absolute(name) ? (g_file_test(name, test) ? g_strdup(name) : nullptr) : g_find_program_in_path(name);
+    return found ? std::optional(QString::fromUtf8(found)) : std::nullopt;
+}
+
+std::optional<QString> programOf(GKeyFile *keys)
+{
+    g_autofree gchar *exec =
+        g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
+    g_auto(GStrv) argv = nullptr;
+    if (!exec || !g_shell_parse_argv(exec, nullptr, &argv, nullptr) || !argv || !argv[0])
+        return std::nullopt;
+    // After unquoting, "%%" is the one field code a program name may hold.
+    return findProgram(QByteArray(argv[0]).replace("%%", "%").constData(), G_FILE_TEST_EXISTS);
+}
+
+} // namespace
+
 std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hidden)
 {
+    g_autoptr(GKeyFile) keys = loadEntry(contents);
     if (hidden)
-        *hidden = false;
-    if (contents.isEmpty())
-        return std::nullopt;
-    // GLib's own owners free each value as it goes out of scope.
-    g_autoptr(GKeyFile) keys = g_key_file_new();
-    std::optional<QString> program;
-    if (g_key_file_load_from_data(keys, contents.constData(), gsize(contents.size()), G_KEY_FILE_NONE, nullptr)) {
-        if (hidden)
-            *hidden = g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr);
-        g_autofree gchar *exec =
-            g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
-        g_auto(GStrv) argv = nullptr;
-        if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr) && argv && argv[0]) {
-            // After unquoting, "%%" is the one field code a program name may hold.
-            const QByteArray name = QByteArray(argv[0]).replace("%%", "%");
-            g_autofree gchar *found =
-                g_path_is_absolute(name.constData())
-                    ? (g_file_test(name.constData(), G_FILE_TEST_EXISTS) ? g_strdup(name.constData()) : nullptr)
-                    : g_find_program_in_path(name.constData());
-            if (found)
-                program = QString::fromUtf8(found);
-        }
-    }
-    return program;
+        *hidden =
+            keys && g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr);
+    return keys ? programOf(keys) : std::nullopt;
 }
 
 AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList &currentDesktops)
 {
     AutostartEntry entry;
-    bool hidden = false;
-    entry.program = desktopEntryProgram(contents, &hidden);
-    if (hidden || contents.isEmpty())
+    g_autoptr(GKeyFile) keys = loadEntry(contents);
+    if (!keys)
         return entry;
-    // The rules of the autostart specification and of the desktops that
-    // add to it; written out here to keep libgio out of the app's start-up.
-    g_autoptr(GKeyFile) keys = g_key_file_new();
-    if (!g_key_file_load_from_data(keys, contents.constData(), gsize(contents.size()), G_KEY_FILE_NONE, nullptr))
-        return entry;
+    entry.program = programOf(keys);
+    // The rules of XDG autostart and of the desktops that add to it, written
+    // out here to keep libgio out of the app's start-up.
     const char *group = G_KEY_FILE_DESKTOP_GROUP;
+    if (g_key_file_get_boolean(keys, group, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr))
+        return entry;
     if (g_key_file_has_key(keys, group, "X-GNOME-Autostart-enabled", nullptr) &&
         !g_key_file_get_boolean(keys, group, "X-GNOME-Autostart-enabled", nullptr))
         return entry;
@@ -221,13 +235,9 @@ AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList 
         return entry;
     if (listsAny(keys, G_KEY_FILE_DESKTOP_KEY_NOT_SHOW_IN, currentDesktops))
         return entry;
-    if (g_autofree gchar *tryExec = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr)) {
-        g_autofree gchar *found = g_path_is_absolute(tryExec)
-                                      ? (g_file_test(tryExec, G_FILE_TEST_IS_EXECUTABLE) ? g_strdup(tryExec) : nullptr)
-                                      : g_find_program_in_path(tryExec);
-        if (!found)
-            return entry;
-    }
+    if (g_autofree gchar *tryExec = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr);
+        tryExec && !findProgram(tryExec, G_FILE_TEST_IS_EXECUTABLE))
+        return entry;
     entry.starts = true;
     return entry;
 }

@@ -132,7 +132,7 @@ void registerTypes()
     (void)once;
 }
 
-// The icon at the sizes panels draw, as the specification's ARGB32 in
+// The icon at the sizes panels draw, as the protocol's ARGB32 in
 // network byte order.
 SniPixmaps toPixmaps(const QIcon &icon)
 {

@@ -16,7 +16,7 @@ class QAction;
 
 namespace platform {
 
-// The wire types of the StatusNotifierItem and dbusmenu specifications.
+// The wire types of the StatusNotifierItem and dbusmenu protocols.
 struct SniPixmap {
     int width = 0;
     int height = 0;
