@@ -69,6 +69,9 @@ int main(int argc, char *argv[])
                                       .application = &app});
 
     AppDelegate delegate;
+#ifdef ZU_TEST_TRUST
+    delegate.certificateAuthorityFile = qEnvironmentVariable("ZANDORUPDATE_TEST_CA");
+#endif
     MainInterface interface(delegate);
     const platform::InstanceActivation activation(QDBusConnection::sessionBus(),
                                                   [&delegate] { delegate.startSettingsWindow(); });

@@ -10,7 +10,7 @@ import sys
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(top, "tests", "e2e"))
+sys.path.insert(0, os.path.join(top, "tests", "harness"))
 from desktop import Checks, wait_for, write_settings_file  # noqa: E402
 from session import USER, Session  # noqa: E402
 

@@ -4,6 +4,43 @@
 
 namespace {
 
+// Amsterdam wall-clock times in, the platform's date text out.
+TEST(DueTime, TheHourOrTheNextWithMinutesCarriedAsAClockWould)
+{
+    const QTimeZone amsterdam("Europe/Amsterdam");
+    struct Case {
+        QDate date;
+        QTime now;
+        qint64 minutes;
+        const char *due;
+        bool thisHour;
+    };
+    const Case cases[] = {
+        {QDate(2016, 3, 1), QTime(10, 3), 5, "2016-03-01 09:05:00 +0000", true},
+        {QDate(2016, 3, 1), QTime(10, 4, 59, 999), 5, "2016-03-01 09:05:00 +0000", true},
+        {QDate(2016, 3, 1), QTime(10, 5), 5, "2016-03-01 10:05:00 +0000", false},
+        {QDate(2016, 3, 1), QTime(10, 5, 0, 500), 5, "2016-03-01 10:05:00 +0000", false},
+        // Minute zero: the next full hour, unless it is exactly now.
+        {QDate(2016, 3, 1), QTime(10, 0, 30), 0, "2016-03-01 10:00:00 +0000", false},
+        {QDate(2016, 3, 1), QTime(10, 0), 0, "2016-03-01 09:00:00 +0000", true},
+        {QDate(2016, 12, 31), QTime(23, 30), 15, "2016-12-31 23:15:00 +0000", false}, // into the next year
+        {QDate(2016, 3, 1), QTime(10, 20), 75, "2016-03-01 10:15:00 +0000", true},
+        {QDate(2016, 3, 1), QTime(10, 20), 150, "2016-03-01 11:30:00 +0000", true},
+        {QDate(2016, 3, 1), QTime(10, 20), -5, "2016-03-01 09:55:00 +0000", false},
+        {QDate(2016, 3, 1), QTime(10, 40), -30, "2016-03-01 09:30:00 +0000", false}, // already past
+        {QDate(2016, 10, 30), QTime(1, 50), 15, "2016-10-30 00:15:00 +0000", false}, // clocks go back
+    };
+    for (const auto &c : cases) {
+        const QDateTime now(c.date, c.now, amsterdam);
+        const auto due = due::dueTime(now, now, c.minutes, amsterdam);
+        ASSERT_TRUE(due);
+        EXPECT_EQ(due::utcText(due->when), c.due) << c.now.toString().toStdString() << " M=" << c.minutes;
+        EXPECT_EQ(due->thisHour, c.thisHour) << c.due;
+    }
+    const QDateTime now(QDate(2016, 3, 1), QTime(10, 3), amsterdam);
+    EXPECT_FALSE(due::dueTime(now, now, 9223372036854775807, amsterdam)); // no date is that far
+}
+
 // Spring changes, each armed at ten to the hour before the jump with M = 15:
 // the due time lands in the skipped hour and counts on from before the gap.
 struct SpringGap {

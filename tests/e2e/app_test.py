@@ -9,16 +9,10 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "harness"))
 from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
-from trusted import can_isolate
 
 app = sys.argv[1]
-if not can_isolate():
-    print("skipped: no mount namespace here to trust the test certificate authority")
-    sys.exit(77)
-
-
 
 check = Checks()
 desktop = Desktop()

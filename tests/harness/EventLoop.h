@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Output.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
@@ -19,12 +21,14 @@ inline bool waitUntil(const std::function<bool()> &condition, int ms = 20000)
     return true;
 }
 
-// Standard output of a block, as one text.
+// The output lines a block printed, as one text.
 template <typename F> std::string capturedOutput(F &&block)
 {
-    testing::internal::CaptureStdout();
+    std::string out;
+    const LineSink previous = setLineSink([&out](std::string_view line) { (out += line) += '\n'; });
     block();
-    return testing::internal::GetCapturedStdout();
+    setLineSink(previous);
+    return out;
 }
 
 inline int occurrences(const std::string &text, const std::string &part)

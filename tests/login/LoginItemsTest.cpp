@@ -165,11 +165,4 @@ TEST_F(LoginItemsTest, AFileInsteadOfTheFolderCannotBeOpened)
     EXPECT_EQ(readFile(home.autostart()), "not a folder");
 }
 
-TEST_F(LoginItemsTest, AMissingFolderIsCreatedOnInsert)
-{
-    ASSERT_FALSE(QFileInfo::exists(home.autostart()));
-    capturedOutput([] { toggleLaunchAtStartup(); });
-    EXPECT_EQ(entries(), QStringList{"zandorupdate.desktop"});
-}
-
 } // namespace

@@ -2,7 +2,7 @@
 #include "Descriptor.h"
 #include "DownloadNames.h"
 #include "EventLoop.h"
-#include "Processes.h"
+#include "HelperProcess.h"
 #include "TestHome.h"
 
 #include <QDir>
@@ -65,28 +65,19 @@ TEST(PartialDownloads, OnlyAbandonedOnesOfOursAreRemoved)
 
 class HttpClientTest : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        certificates = std::make_unique<TestCertificates>();
-        clip = std::make_unique<TestClip>();
-        faults = std::make_unique<FaultServer>(*certificates, *clip);
-    }
-    static void TearDownTestSuite()
-    {
-        faults.reset();
-        clip.reset();
-        certificates.reset();
-    }
+    static void SetUpTestSuite() { servers = std::make_unique<HelperProcess>(QStringList{"servers"}); }
+    static void TearDownTestSuite() { servers.reset(); }
+    void SetUp() override { ASSERT_TRUE(servers->ok()); }
 
     platform::HttpRequest request(const QString &path) const
     {
         platform::HttpRequest request;
-        request.url = faults->url(path);
+        request.url = (*servers)["faults"] + path;
         request.folder = folder.path();
         request.clipExtensions = kMpeg;
         request.defaultName = "stored.mpeg";
         request.onlyClips = false; // these cases are about the transfer
-        request.caFile = certificates->caFile;
+        request.caFile = (*servers)["ca"];
         return request;
     }
     platform::HttpResult fetch(const platform::HttpRequest &request)
@@ -107,17 +98,11 @@ protected:
         return QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    static std::unique_ptr<TestCertificates> certificates;
-    static std::unique_ptr<TestClip> clip;
-    static std::unique_ptr<FaultServer> faults;
+    inline static std::unique_ptr<HelperProcess> servers;
     QTemporaryDir folder;
     platform::CurlHttpClient client;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
 };
-
-std::unique_ptr<TestCertificates> HttpClientTest::certificates;
-std::unique_ptr<TestClip> HttpClientTest::clip;
-std::unique_ptr<FaultServer> HttpClientTest::faults;
 
 TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransfer)
 {
@@ -163,7 +148,7 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     progress.clear();
     EXPECT_FALSE(fetch("/empty").error);
     auto nobody = request("/");
-    nobody.url = QStringLiteral("https://127.0.0.1:%1/").arg(freeLoopbackPort());
+    nobody.url = (*servers)["closed"] + "/";
     EXPECT_FALSE(fetch(nobody).response);
     EXPECT_TRUE(progress.empty());
 }
@@ -173,7 +158,7 @@ TEST_F(HttpClientTest, OnlyAClipIsKept)
     auto good = request("/ok/zandor.mpeg");
     good.onlyClips = true;
     EXPECT_FALSE(fetch(good).error);
-    EXPECT_EQ(readFile(folder.filePath("zandor.mpeg")), clip->bytes);
+    EXPECT_EQ(readFile(folder.filePath("zandor.mpeg")), readFile((*servers)["mpeg"]));
     auto html = request("/html");
     html.onlyClips = true;
     const auto result = fetch(html);

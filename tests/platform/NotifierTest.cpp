@@ -1,7 +1,8 @@
 #include "Notifier.h"
 #include "Doubles.h"
 #include "EventLoop.h"
-#include "Processes.h"
+#include "HelperProcess.h"
+#include "TestHome.h"
 
 #include <QDBusConnection>
 #include <QLabel>
@@ -13,22 +14,24 @@ namespace {
 // What one daemon was sent for two notifications, and how often we played the sound.
 std::pair<std::string, int> notified(const QString &capabilities)
 {
-    PrivateBus bus;
-    DBusMock daemon(bus, "notification_daemon", false, QString(R"({"capabilities": "%1"})").arg(capabilities));
+    HelperProcess bus({"bus"});
+    HelperProcess daemon(
+        {"mock", bus["address"], "notification_daemon", QString(R"({"capabilities": "%1"})").arg(capabilities)});
     EXPECT_TRUE(bus.ok() && daemon.ok());
+    auto log = [&] { return readFile(daemon["log"]).toStdString(); };
     const QString name = QUuid::createUuid().toString();
     int sounds = 0;
     {
         RecordingNotifier own;
-        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &own, "zandorupdate",
+        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus["address"], name), &own, "zandorupdate",
                                         [&] { ++sounds; });
         notifier.post("File Succesfully Received", "/home/u/News & Weather <Live>/zandor.mpeg");
         notifier.post("Second", "");
-        EXPECT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 2; }));
+        EXPECT_TRUE(waitUntil([&] { return occurrences(log(), "Notify") >= 2; }));
         EXPECT_TRUE(own.posted.empty());
     }
     QDBusConnection::disconnectFromBus(name);
-    return {daemon.log().toStdString(), sounds};
+    return {log(), sounds};
 }
 
 TEST(DBusNotifier, SaysExactlyTheCallersTextsAsEachServerReadsThem)
@@ -55,22 +58,22 @@ TEST(DBusNotifier, SaysExactlyTheCallersTextsAsEachServerReadsThem)
 
 TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
 {
-    PrivateBus bus; // nobody owns org.freedesktop.Notifications here
+    HelperProcess bus({"bus"}); // nobody owns org.freedesktop.Notifications here
     ASSERT_TRUE(bus.ok());
     const QString name = QUuid::createUuid().toString();
     RecordingNotifier own;
     std::string log;
     std::string out = capturedOutput([&] {
-        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus.address(), name), &own, "icon");
+        platform::DBusNotifier notifier(QDBusConnection::connectToBus(bus["address"], name), &own, "icon");
         notifier.post("One", "1");
         notifier.post("Two", "2");
         waitUntil([&] { return own.posted.size() >= 2; }, 10000);
         // A daemon that starts after the app gets the next one.
-        DBusMock daemon(bus, "notification_daemon");
+        HelperProcess daemon({"mock", bus["address"], "notification_daemon"});
         ASSERT_TRUE(daemon.ok());
         notifier.post("Later", "3");
-        EXPECT_TRUE(waitUntil([&] { return occurrences(daemon.log().toStdString(), "Notify") >= 1; }));
-        log = daemon.log().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return readFile(daemon["log"]).contains("Notify"); }));
+        log = readFile(daemon["log"]).toStdString();
     });
     QDBusConnection::disconnectFromBus(name);
     EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;

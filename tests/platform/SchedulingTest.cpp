@@ -1,7 +1,8 @@
 #include "Dialogs.h"
 #include "EventLoop.h"
-#include "Processes.h"
+#include "HelperProcess.h"
 #include "SleepWatcher.h"
+#include "TestHome.h"
 #include "Timers.h"
 
 #include <QApplication>
@@ -85,12 +86,11 @@ TEST(WallClockTimers, AHandlerMayReplaceItsOwnTimer)
 
 TEST(LogindSleepWatcher, PrepareForSleepBecomesSleepAndWake)
 {
-    PrivateBus bus(true);
-    ASSERT_TRUE(bus.ok());
-    DBusMock logind(bus, "logind", true);
+    HelperProcess bus({"bus", "system"});
+    HelperProcess logind({"mock", bus["address"], "logind"});
     ASSERT_TRUE(logind.ok());
     const QString name = QUuid::createUuid().toString();
-    QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), name);
+    QDBusConnection connection = QDBusConnection::connectToBus(bus["address"], name);
     std::vector<QString> seen;
     {
         platform::LogindSleepWatcher watcher(connection);

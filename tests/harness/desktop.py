@@ -4,7 +4,6 @@ a logging notification daemon, and nginx serving the clips over HTTPS."""
 
 import os
 import shutil
-import shutil
 import socket
 import subprocess
 import tempfile
@@ -13,7 +12,7 @@ import time
 PYTHON = "/usr/bin/python3"  # Debian's, with the D-Bus modules
 
 
-SERVERS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "harness", "servers")
+SERVERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "servers")
 
 
 def from_template(name, **values):
@@ -53,12 +52,53 @@ def free_port():
     return port
 
 
-class Desktop:
-    def __init__(self, with_notifications=True, headless=True, tray=False):
+class Processes:
+    """A work folder and the processes started in it, stopped at close."""
+
+    def __init__(self):
         self.work = tempfile.mkdtemp(prefix="zandor-e2e-")
         self.keep = False
         self.processes = []
         self.env = dict(os.environ)
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def start(self, argv, log, **kw):
+        out = open(self.path(log), "w")
+        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                env=self.env, **kw)
+        self.processes.append(proc)
+        return proc
+
+    def start_bus(self, kind="session"):
+        """A private bus with no service folders, so nothing starts behind our back."""
+        socket_path = self.path(kind + "-bus")
+        with open(self.path(kind + ".conf"), "w") as f:
+            f.write(from_template("bus.conf", TYPE=kind, SOCKET=socket_path))
+        self.start(["dbus-daemon", "--config-file=" + self.path(kind + ".conf"), "--nofork"], kind + "-bus.log")
+        assert wait_for(lambda: os.path.exists(socket_path)), "no %s bus" % kind
+        address = "unix:path=" + socket_path
+        self.env["DBUS_%s_BUS_ADDRESS" % kind.upper()] = address
+        return address
+
+    def has_name(self, name, address=None):
+        result = subprocess.run(["dbus-send", "--bus=" + (address or self.env["DBUS_SESSION_BUS_ADDRESS"]),
+                                 "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                                capture_output=True, text=True)
+        return "boolean true" in result.stdout
+
+    def close(self):
+        for proc in reversed(self.processes):
+            stop(proc)
+        if not self.keep:
+            shutil.rmtree(self.work, ignore_errors=True)
+
+
+class Desktop(Processes):
+    def __init__(self, with_notifications=True, headless=True):
+        super().__init__()
         home = self.path("home")
         for sub in ("Documents", ".config", ".local/share", "Clips"):
             os.makedirs(os.path.join(home, sub), exist_ok=True)
@@ -73,17 +113,11 @@ class Desktop:
         if not headless:  # the user's own display and session bus
             return
         self._start_x()
-        self._start_bus()
-        if tray:
-            self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
-                        "--transparent", "false", "--SetDockType", "true"], "trayer.log")
+        self.start_bus()
         if with_notifications:
             self.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l",
                         self.path("notifications.log")], "dbusmock.log")
             assert wait_for(lambda: self.has_name("org.freedesktop.Notifications")), "no notification daemon"
-
-    def path(self, *parts):
-        return os.path.join(self.work, *parts)
 
     XFCE = "/usr/lib/x86_64-linux-gnu/xfce4"
 
@@ -108,13 +142,6 @@ class Desktop:
         self.start(["xfce4-panel"], "panel.log")
         assert wait_for(lambda: self.has_name("org.kde.StatusNotifierWatcher"), 30), "no tray in xfce4-panel"
 
-    def start(self, argv, log, **kw):
-        out = open(self.path(log), "w")
-        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                env=self.env, **kw)
-        self.processes.append(proc)
-        return proc
-
     def _start_x(self):
         read, write = os.pipe()
         self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x640x24", "-nolisten", "tcp"],
@@ -129,34 +156,12 @@ class Desktop:
         os.close(read)
         self.env["DISPLAY"] = ":" + number.decode().strip()
 
-    def _start_bus(self):
-        socket_path = self.path("bus")
-        with open(self.path("bus.conf"), "w") as f:
-            f.write(from_template("bus.conf", TYPE="session", SOCKET=socket_path))
-        self.start(["dbus-daemon", "--config-file=" + self.path("bus.conf"), "--nofork"], "bus.log")
-        assert wait_for(lambda: os.path.exists(socket_path)), "no session bus"
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + socket_path
-
-    def has_name(self, name):
-        result = subprocess.run(["dbus-send", "--bus=" + self.env["DBUS_SESSION_BUS_ADDRESS"], "--print-reply",
-                                 "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                 "org.freedesktop.DBus.NameHasOwner", "string:" + name],
-                                capture_output=True, text=True)
-        return "boolean true" in result.stdout
-
     def notifications(self):
         try:
             with open(self.path("notifications.log")) as f:
                 return f.read()
         except FileNotFoundError:
             return ""
-
-    def close(self):
-        for proc in reversed(self.processes):
-            stop(proc)
-        if not self.keep:
-            shutil.rmtree(self.work, ignore_errors=True)
-
 
 class NewsServer:
     """nginx with a test certificate authority, POST on /zandor/ behind Basic auth."""
@@ -200,11 +205,12 @@ class NewsServer:
         os.remove(os.path.join(self.root, "www/zandor", name))
 
 
-def make_clip(path, seconds=2):
+def make_clip(path, seconds=2, form="vob"):
+    """A real clip: MPEG program stream ("vob") or MXF, picture and sound."""
     subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
                     "testsrc=size=320x240:rate=25:duration=%d" % seconds, "-f", "lavfi", "-i",
-                    "sine=frequency=440:duration=%d" % seconds, "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob",
-                    path], check=True)
+                    "sine=sample_rate=48000:duration=%d" % seconds, "-c:v", "mpeg2video", "-c:a",
+                    "pcm_s16le" if form == "mxf" else "mp2", "-f", form, path], check=True)
 
 
 def write_settings(desktop, **settings):
@@ -249,11 +255,12 @@ class Checks:
 def app_due_now(desktop, server, clip, app):
     """Publishes the clip, points the settings at the server with the first
     hourly firing already past, and gives the command line that starts the
-    app trusting the server: (path the clip will be stored at, argv)."""
-    from trusted import trusting
+    app trusting the server (a test build's own switch): (path the clip will
+    be stored at, argv)."""
     server.publish("zandor.mpeg", clip)
     target = os.path.join(desktop.env["HOME"], "Clips", "zandor.mpeg")
     # Two hours back from the next full hour: the first firing is already past.
     write_settings(desktop, mpg_url=server.url("zandor.mpeg"), mxf_url=server.url("zandor.mxf"),
                    minutes_after_hour="-120")
-    return target, trusting(server.ca, desktop.work, [app])
+    desktop.env["ZANDORUPDATE_TEST_CA"] = server.ca
+    return target, [app]

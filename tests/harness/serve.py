@@ -1,0 +1,49 @@
+#!/usr/bin/python3
+"""The C++ tests' helper processes, made by the same code as the end-to-end
+tests' own. `serve.py bus [system]`: a private bus. `serve.py mock ADDRESS
+TEMPLATE [PARAMETERS]`: python3-dbusmock's template on that bus, logging every
+call. `serve.py servers`: the test certificate authority, two real clips,
+nginx serving them behind Basic authentication (news / secret) and the fault
+server. Each prints one JSON line of facts when ready and runs until its
+standard input closes, then stops what it started."""
+
+import json
+import os
+import sys
+
+from desktop import PYTHON, SERVERS, NewsServer, Processes, free_port, make_clip, wait_for
+
+work = Processes()
+try:
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "bus":
+        facts = {"address": work.start_bus(*args)}
+    elif command == "mock":
+        address, template = args[:2]
+        system = template == "logind"
+        work.env["DBUS_%s_BUS_ADDRESS" % ("SYSTEM" if system else "SESSION")] = address
+        work.start([PYTHON, "-m", "dbusmock", "--template", template, "-l", work.path("calls.log")] +
+                   (["--system"] if system else []) + (["-p"] + args[2:3] if args[2:] else []), "mock.log")
+        name = "org.freedesktop.login1" if system else "org.freedesktop.Notifications"
+        assert wait_for(lambda: work.has_name(name, address)), "no " + name
+        facts = {"log": work.path("calls.log")}
+    elif command == "servers":
+        news = NewsServer(work)
+        clips = {form: work.path("clip." + form) for form in ("vob", "mxf")}
+        for form, path in clips.items():
+            make_clip(path, 1, form)
+        news.publish("zandor.mpeg", open(clips["vob"], "rb").read())
+        news.publish("zandor.mxf", open(clips["mxf"], "rb").read())
+        certificate = lambda name: os.path.join(news.root, name)
+        work.start([PYTHON, os.path.join(SERVERS, "fault_server.py"), certificate("server.pem"),
+                    certificate("server.key"), certificate("stranger.pem"), certificate("stranger.key"),
+                    clips["vob"]], "faults.log")
+        assert wait_for(lambda: open(work.path("faults.log")).read().endswith("\n")), "no fault server"
+        tls, stranger, plain = open(work.path("faults.log")).read().split()[1:4]
+        facts = {"ca": news.ca, "news": "https://127.0.0.1:%d" % news.port, "mpeg": clips["vob"],
+                 "mxf": clips["mxf"], "faults": "https://127.0.0.1:" + tls, "stranger": "https://127.0.0.1:" + stranger,
+                 "closed": "https://127.0.0.1:%d" % free_port()}
+    print(json.dumps(facts), flush=True)
+    sys.stdin.read()
+finally:
+    work.close()
