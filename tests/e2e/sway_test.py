@@ -58,6 +58,9 @@ try:
     is_menu = session.call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
                            "string:org.kde.StatusNotifierItem", "string:ItemIsMenu")
     check("boolean true" in is_menu, "every click shows that menu, drawn by waybar")
+    activate = session.run(["dbus-send", "--session", "--print-reply", "--dest=" + item, "/StatusNotifierItem",
+                            "org.kde.StatusNotifierItem.Activate", "int32:0", "int32:0"])
+    check("NotSupported" in activate.stderr, "Activate is refused, so a host that calls it shows the menu instead")
 
     def click(item_id):  # what waybar sends when a menu item is clicked
         session.call(item, "/MenuBar", "com.canonical.dbusmenu.Event", "int32:%d" % item_id, "string:clicked",

@@ -223,7 +223,7 @@ def write_settings_file(data_home, **settings):
     folder = os.path.join(data_home, "ZandorUpdate")
     os.makedirs(folder, mode=0o700, exist_ok=True)
     values = {"mpg_download": 1, "mxf_download": 0, "username": "news", "password": "secret",
-              "minutes_after_hour": "5", "downloadfilepath": os.path.join(os.path.dirname(data_home), "..", "Clips"),
+              "minutes_after_hour": "5", "downloadfilepath": os.path.normpath(os.path.join(data_home, "..", "..", "Clips")),
               "start_at_startup": 0, "automatic_download": 1, "mpg_url": "", "mxf_url": ""}
     values.update(settings)
     path = os.path.join(folder, "appSettings.plist")

@@ -100,37 +100,22 @@ TEST_F(HelpersTest, SubdirectoriesAndIsDirectory)
     EXPECT_FALSE(isDirectory(QUrl()));
 }
 
-TEST(TextHelpers, IsEmptyIgnoresBlanksAndLineBreaks)
+TEST(TextHelpers, BlanksPathComponentsAndExtensions)
 {
-    EXPECT_TRUE(isEmpty(""));
-    EXPECT_TRUE(isEmpty(" "));
-    EXPECT_TRUE(isEmpty("  \n"));
-    EXPECT_TRUE(isEmpty("\t\r\n\t"));
+    for (const char *blank : {"", " ", "  \n", "\t\r\n\t"})
+        EXPECT_TRUE(isEmpty(blank)) << blank;
     EXPECT_FALSE(isEmpty(" a "));
-}
-
-TEST(TextHelpers, PathComponentsMeetAtOneSeparator)
-{
-    EXPECT_EQ(stringByAppendingPathComponent("a", "b"), "a/b");
-    EXPECT_EQ(stringByAppendingPathComponent("a/", "b"), "a/b");
-    EXPECT_EQ(stringByAppendingPathComponent("a", "/b"), "a/b");
-    EXPECT_EQ(stringByAppendingPathComponent("/", "b"), "/b");
-    EXPECT_EQ(stringByAppendingPathComponent("", "b"), "b");
-    EXPECT_EQ(stringByAppendingPathComponent("/x/y", "b/"), "/x/y/b");
-}
-
-TEST(TextHelpers, ExtensionsAndWhenTheyAreRefused)
-{
-    EXPECT_EQ(stringByAppendingPathExtension("clip", "mpeg"), "clip.mpeg");
-    EXPECT_EQ(stringByAppendingPathExtension("/a/clip.part", "mxf"), "/a/clip.part.mxf");
+    using Three = std::array<QString, 3>; // path, what is appended, the result ("-" for none)
+    for (const auto &[path, part, joined] : {Three{"a", "b", "a/b"}, Three{"a/", "b", "a/b"}, Three{"a", "/b", "a/b"},
+                                             Three{"/", "b", "/b"}, Three{"", "b", "b"}, Three{"/x/y", "b/", "/x/y/b"}})
+        EXPECT_EQ(stringByAppendingPathComponent(path, part), joined) << path.toStdString();
     // Trailing separators go, as the platform's rule strips them.
-    EXPECT_EQ(stringByAppendingPathExtension("/a/b/", "tiff"), "/a/b.tiff");
-    EXPECT_EQ(stringByAppendingPathExtension("/a//", "tiff"), "/a.tiff");
-    EXPECT_EQ(stringByAppendingPathExtension("a~", "tiff"), "a~.tiff");
-    EXPECT_EQ(stringByAppendingPathExtension("clip", "a b"), "clip.a b");
-    for (const QString &cannot : {QString(""), QString("/"), QString("//"), QString("~"), QString("~/")})
-        EXPECT_EQ(stringByAppendingPathExtension(cannot, "mpeg"), std::nullopt) << cannot.toStdString();
-    EXPECT_EQ(stringByAppendingPathExtension("clip", "/mpeg"), std::nullopt);
+    for (const auto &[path, extension, result] :
+         {Three{"clip", "mpeg", "clip.mpeg"}, Three{"/a/clip.part", "mxf", "/a/clip.part.mxf"},
+          Three{"/a/b/", "tiff", "/a/b.tiff"}, Three{"/a//", "tiff", "/a.tiff"}, Three{"a~", "tiff", "a~.tiff"},
+          Three{"clip", "a b", "clip.a b"}, Three{"", "mpeg", "-"}, Three{"/", "mpeg", "-"}, Three{"//", "mpeg", "-"},
+          Three{"~", "mpeg", "-"}, Three{"~/", "mpeg", "-"}, Three{"clip", "/mpeg", "-"}})
+        EXPECT_EQ(stringByAppendingPathExtension(path, extension).value_or("-"), result) << path.toStdString();
 }
 
 TEST_F(HelpersTest, CreateSubFolderRefusesAnExistingOne)

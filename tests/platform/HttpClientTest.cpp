@@ -104,7 +104,7 @@ protected:
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
 };
 
-TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransfer)
+TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransferButSlownessAloneDoesNot)
 {
     auto stalled = request("/stall?for=6");
     stalled.idleTimeout = std::chrono::seconds(1);
@@ -121,19 +121,12 @@ TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransfer)
         EXPECT_TRUE(result.storedPath.isEmpty());
         EXPECT_TRUE(folderIsEmpty());
     }
-}
-
-TEST_F(HttpClientTest, ASlowTrickleWithinTheLimitsArrives)
-{
-    auto slow = request("/trickle");
-    slow.idleTimeout = std::chrono::seconds(1);
-    const auto result = fetch(slow);
-    ASSERT_TRUE(result.response);
-    EXPECT_FALSE(result.error) << result.error->toStdString();
+    auto within = request("/trickle"); // slow, but within every limit
+    within.idleTimeout = std::chrono::seconds(1);
+    const auto result = fetch(within);
+    EXPECT_FALSE(result.error);
     EXPECT_EQ(result.storedPath, folder.filePath("stored.mpeg")); // "trickle" names no clip
     EXPECT_EQ(readFile(result.storedPath), QByteArray(20, 't'));
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), std::make_pair(std::int64_t(20), std::int64_t(20)));
 }
 
 TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
@@ -153,21 +146,6 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     EXPECT_TRUE(progress.empty());
 }
 
-TEST_F(HttpClientTest, OnlyAClipIsKept)
-{
-    auto good = request("/ok/zandor.mpeg");
-    good.onlyClips = true;
-    EXPECT_FALSE(fetch(good).error);
-    EXPECT_EQ(readFile(folder.filePath("zandor.mpeg")), readFile((*servers)["mpeg"]));
-    auto html = request("/html");
-    html.onlyClips = true;
-    const auto result = fetch(html);
-    ASSERT_TRUE(result.response);
-    EXPECT_EQ(result.response->statusCode, 200);
-    EXPECT_EQ(result.error, "The server sent no clip: text/html, 94 bytes");
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zandor.mpeg"});
-}
-
 TEST_F(HttpClientTest, CredentialsNeverFollowARedirectToAnotherHost)
 {
     auto redirected = request("/redirect-other-host");
@@ -184,28 +162,6 @@ TEST_F(HttpClientTest, TheEmptyPostCarriesNoHeadersOfItsOwn)
     EXPECT_TRUE(names.contains("authorization\n")) << names.constData();
     EXPECT_FALSE(names.contains("content-type")) << names.constData();
     EXPECT_FALSE(names.contains("expect")) << names.constData();
-}
-
-TEST_F(HttpClientTest, AChallengeIsAnsweredOnceAndARefusalIsA401)
-{
-    auto good = request("/auth");
-    good.user = "user";
-    good.password = "secret";
-    good.defaultName = "ok.mpeg";
-    auto bad = good;
-    bad.password = "wrong";
-    bad.defaultName = "no.mpeg";
-    std::vector<platform::HttpResult> results;
-    for (const auto &r : {good, bad})
-        client.download(r, {}, [&](const platform::HttpResult &result) { results.push_back(result); });
-    ASSERT_TRUE(waitUntil([&] { return results.size() == 2; }));
-    std::vector<long> statuses;
-    for (const auto &r : results)
-        statuses.push_back(r.response ? r.response->statusCode : 0);
-    std::sort(statuses.begin(), statuses.end());
-    EXPECT_EQ(statuses, (std::vector<long>{200, 401}));
-    EXPECT_TRUE(QFile::exists(folder.filePath("ok.mpeg")));
-    EXPECT_FALSE(QFile::exists(folder.filePath("no.mpeg")));
 }
 
 } // namespace
