@@ -34,9 +34,8 @@ def wait_for(condition, timeout=20.0, step=0.05):
 
 def stop(proc):
     """Ends a process politely, then firmly."""
-    if proc.poll() is not None:
-        return
-    proc.terminate()
+    if proc.poll() is None:
+        proc.terminate()
     try:
         proc.wait(5)
     except subprocess.TimeoutExpired:
@@ -55,21 +54,25 @@ def free_port():
 class Processes:
     """A work folder and the processes started in it, stopped at close."""
 
-    def __init__(self):
+    def __init__(self, prefix=()):
         self.work = tempfile.mkdtemp(prefix="zandor-e2e-")
         self.keep = False
         self.processes = []
         self.env = dict(os.environ)
+        self.prefix = list(prefix)  # runs each command as another user
 
     def path(self, *parts):
         return os.path.join(self.work, *parts)
 
     def start(self, argv, log, **kw):
         out = open(self.path(log), "w")
-        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                env=self.env, **kw)
+        proc = subprocess.Popen(self.prefix + argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                env=self.env, start_new_session=True, **kw)
         self.processes.append(proc)
         return proc
+
+    def run(self, argv, **kw):
+        return subprocess.run(self.prefix + argv, env=self.env, capture_output=True, text=True, **kw)
 
     def start_bus(self, kind="session"):
         """A private bus with no service folders, so nothing starts behind our back."""
@@ -90,7 +93,11 @@ class Processes:
         return "boolean true" in result.stdout
 
     def close(self):
-        for proc in reversed(self.processes):
+        for proc in reversed(self.processes):  # each with what it started
+            try:
+                os.killpg(proc.pid, 15)
+            except ProcessLookupError:
+                pass
             stop(proc)
         if not self.keep:
             shutil.rmtree(self.work, ignore_errors=True)

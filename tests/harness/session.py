@@ -7,9 +7,8 @@ import pwd
 import re
 import shutil
 import subprocess
-import tempfile
 
-from desktop import SERVERS, from_template, wait_for
+from desktop import SERVERS, Processes
 
 USER = "zandortest"
 
@@ -25,55 +24,28 @@ def as_user():
     return ["runuser", "-u", USER, "--"]
 
 
-class Session:
+class Session(Processes):
     def __init__(self, system_bus=False):
-        self.prefix = as_user()
-        self.work = tempfile.mkdtemp(prefix="zandor-sway-")
+        super().__init__(as_user())
         os.chmod(self.work, 0o755)
         home, runtime = self.path("home"), self.path("runtime")
         for folder in (home + "/.config/sway", home + "/.config/waybar", home + "/.local/share", runtime):
             os.makedirs(folder)
         shutil.copy(os.path.join(SERVERS, "sway.config"), home + "/.config/sway/config")
         shutil.copy(os.path.join(SERVERS, "waybar.json"), home + "/.config/waybar/config")
-        with open(self.path("bus.conf"), "w") as f:
-            f.write(from_template("bus.conf", TYPE="session", SOCKET=self.path("bus")))
         if self.prefix:
             subprocess.run(["chown", "-R", USER, self.work], check=True)
         os.chmod(runtime, 0o700)
         self.env = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "HOME": home, "XDG_CONFIG_HOME": home + "/.config",
                     "XDG_DATA_HOME": home + "/.local/share", "XDG_RUNTIME_DIR": runtime,
-                    "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + self.path("bus"), "DBUS_SYSTEM_BUS_ADDRESS": "disabled:",
-                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman",
-                    "XDG_CURRENT_DESKTOP": "sway", "WAYLAND_DISPLAY": "wayland-1", "QT_QPA_PLATFORM": "wayland",
-                    "ASAN_OPTIONS": os.environ.get("ASAN_OPTIONS", ""),
+                    "DBUS_SYSTEM_BUS_ADDRESS": "disabled:", "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                    "WLR_RENDERER": "pixman", "XDG_CURRENT_DESKTOP": "sway", "WAYLAND_DISPLAY": "wayland-1",
+                    "QT_QPA_PLATFORM": "wayland", "ASAN_OPTIONS": os.environ.get("ASAN_OPTIONS", ""),
                     "UBSAN_OPTIONS": os.environ.get("UBSAN_OPTIONS", "")}
-        self.processes = []
-        self.start(["dbus-daemon", "--config-file=" + self.path("bus.conf"), "--nofork"], "bus.log")
-        assert wait_for(lambda: os.path.exists(self.path("bus"))), "no session bus"
+        self.start_bus()
         if system_bus:  # with logind, which GNOME Shell asks at start
-            with open(self.path("system.conf"), "w") as f:
-                f.write(from_template("bus.conf", TYPE="system", SOCKET=self.path("system-bus")))
-            self.start(["dbus-daemon", "--config-file=" + self.path("system.conf"), "--nofork"], "system-bus.log")
-            assert wait_for(lambda: os.path.exists(self.path("system-bus"))), "no system bus"
-            self.env["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + self.path("system-bus")
+            self.start_bus("system")
             self.start(["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"], "logind.log")
-
-    def path(self, *parts):
-        return os.path.join(self.work, *parts)
-
-    def run(self, argv, **kw):
-        return subprocess.run(self.prefix + argv, env=self.env, capture_output=True, text=True, **kw)
-
-    def start(self, argv, log):
-        out = open(self.path(log), "w")
-        proc = subprocess.Popen(self.prefix + argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                env=self.env, start_new_session=True)
-        self.processes.append(proc)
-        return proc
-
-    def has_name(self, name):
-        return name in self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                 "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"]).stdout
 
     def call(self, destination, path, method, *args):
         return self.run(["dbus-send", "--session", "--print-reply", "--dest=" + destination, path, method] +
@@ -86,18 +58,6 @@ class Session:
         value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:255*standard_deviation]",
                                 "info:"], capture_output=True, text=True).stdout
         return float(value or 0)
-
-    def close(self):
-        for proc in reversed(self.processes):
-            try:
-                os.killpg(proc.pid, 15)
-            except ProcessLookupError:
-                pass
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, 9)
-        shutil.rmtree(self.work, ignore_errors=True)
 
     def registered_items(self):
         """The StatusNotifierItems the tray host knows."""
