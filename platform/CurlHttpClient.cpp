@@ -79,10 +79,12 @@ struct Transfer {
     std::int64_t reported = 0;
     Clock::time_point lastByte = Clock::now();
 
-    ~Transfer()
+    ~Transfer() { discardPartial(); }
+    void discardPartial()
     {
         if (!tempPath.isEmpty())
             ::unlink(QFile::encodeName(tempPath).constData());
+        tempPath.clear();
     }
 };
 
@@ -292,6 +294,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
         store(t, result);
     t.writer.reset();
     t.fd.reset();
+    t.discardPartial(); // gone before anyone hears the outcome
     curl_multi_remove_handle(multi, t.easy.get());
 
     QMetaObject::invokeMethod(
