@@ -2,7 +2,6 @@
 """The test suite's own HTTPS server, for the faults a real server will not
 produce on demand. Prints "PORTS <tls> <stranger-tls> <plain>" when ready."""
 
-import base64
 import http.server
 import socket
 import socketserver
@@ -32,6 +31,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def stream(self, length, pieces, pause):
+        """A body of the given length, sent piece by piece with a pause after each."""
+        self.send_response(200)
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+        try:
+            for piece in pieces:
+                self.wfile.write(piece)
+                self.wfile.flush()
+                time.sleep(pause)
+        except OSError:
+            pass  # the client gave up on us
+        self.close_connection = True
+
     def handle_any(self):
         length = int(self.headers.get("Content-Length") or 0)
         if length:
@@ -42,14 +55,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path.startswith("/ok/") or path.startswith("/noname/"):
             return self.send_body(200, BODY)
         if path.startswith("/status/"):
-            code = int(path.split("/")[2])
-            headers = [("WWW-Authenticate", 'Basic realm="news"')] if code == 401 else []
-            return self.send_body(code, b"<html>error page</html>\n", headers)
-        if path == "/auth":
-            expected = "Basic " + base64.b64encode(b"user:secret").decode()
-            if self.headers.get("Authorization") != expected:
-                return self.send_body(401, b"no\n", [("WWW-Authenticate", 'Basic realm="news"')])
-            return self.send_body(200, BODY)
+            return self.send_body(int(path.split("/")[2]), b"<html>error page</html>\n")
         if path == "/auth-echo":
             return self.send_body(200, (self.headers.get("Authorization") or "none").encode())
         if path == "/chunked":
@@ -65,15 +71,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(200, BODY, [("Content-Disposition", value)])
         if path == "/big":
             size = int(query.get("size", ["0"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(size))
-            self.end_headers()
-            block = b"z" * 65536
-            while size > 0:
-                n = min(size, len(block))
-                self.wfile.write(block[:n])
-                size -= n
-            return
+            return self.stream(size, [b"z" * 65536] * (size // 65536) + [b"z" * (size % 65536)], 0)
         if path == "/reset":
             self.send_response(200)
             self.send_header("Content-Length", "1000000")
@@ -86,29 +84,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             raw.close()
             self.close_connection = True
             return
-        if path == "/stall":
-            self.send_response(200)
-            self.send_header("Content-Length", "1000")
-            self.end_headers()
-            self.wfile.write(b"y" * 10)
-            self.wfile.flush()
-            time.sleep(float(query.get("for", ["30"])[0]))
-            self.close_connection = True
-            return
+        if path == "/stall":  # 10 bytes of 1000, then silence
+            return self.stream(1000, [b"y" * 10], float(query.get("for", ["30"])[0]))
         if path == "/trickle":
             count = int(query.get("n", ["20"])[0])
-            every = float(query.get("every", ["0.05"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(count))
-            self.end_headers()
-            try:
-                for _ in range(count):
-                    self.wfile.write(b"t")
-                    self.wfile.flush()
-                    time.sleep(every)
-            except OSError:
-                pass  # the client gave up on us
-            return
+            return self.stream(count, [b"t"] * count, float(query.get("every", ["0.05"])[0]))
         if path == "/headers":
             names = sorted(k.lower() for k in self.headers.keys())
             return self.send_body(200, ("\n".join(names) + "\n").encode())
