@@ -47,6 +47,19 @@ def keep_shot(session, name):
         print("   screenshot: " + keep)
 
 
+def ends(session, proc, name):
+    session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
+    check(wait_for(lambda: proc.poll() is not None, 20), name + ": SIGTERM ends the app")
+
+
+def close(session, logs):
+    """Ends the session; after a failure, the logs' ends for the reader first."""
+    for log in logs if check.failed else ():
+        if os.path.exists(session.path(log)):
+            print(log, open(session.path(log)).read()[-1500:])
+    session.close()
+
+
 def gnome(extension, x11):
     name = "GNOME Shell 43, %s, %s the AppIndicator extension" % ("X11" if x11 else "headless Wayland",
                                                                    "with" if extension else "without")
@@ -117,26 +130,13 @@ def gnome(extension, x11):
                                              "ZandorUpdate Settings"]).returncode == 0
                 check(wait_for(shown, 10), name + ": and the running app shows its Settings window")
                 time.sleep(1)
-        shot = session.path("screen.png")
         if x11:
             keep_shot(session, "gnome-x11-%s.png" % ("tray" if extension else "plain"))
-        said = session.call("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
-                            "org.gnome.Shell.Screenshot.Screenshot", "boolean:false", "boolean:false",
-                            "string:" + shot)
-        if os.path.exists(shot):
-            keep = os.path.join(os.environ.get("ZU_SHOTS", "/tmp"), "gnome-%s.png" % ("tray" if extension else "plain"))
-            shutil.copy(shot, keep)
-            print("   screenshot: " + keep)
         else:
-            print("   (no screenshot: the shell only takes them for its own tools) " + said.strip()[:120])
-        session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
-        check(wait_for(lambda: proc.poll() is not None, 20), name + ": SIGTERM ends the app")
+            print("   (no screenshot: a headless GNOME Shell takes them only for its own tools)")
+        ends(session, proc, name)
     finally:
-        if check.failed:
-            for log in ("app.log", "shell.log"):
-                if os.path.exists(session.path(log)):
-                    print(log, open(session.path(log)).read()[-1500:])
-        session.close()
+        close(session, ("app.log", "shell.log"))
 
 
 def plasma():
@@ -180,14 +180,9 @@ def plasma():
                 keep_shot(session, "plasma-x11-menu.png")
             session.run(["xdotool", "key", "Escape"])
             time.sleep(1)
-        session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
-        check(wait_for(lambda: proc.poll() is not None, 20), name + ": SIGTERM ends the app")
+        ends(session, proc, name)
     finally:
-        if check.failed:
-            for log in ("app.log", "plasmashell.log"):
-                if os.path.exists(session.path(log)):
-                    print(log, open(session.path(log)).read()[-1500:])
-        session.close()
+        close(session, ("app.log", "plasmashell.log"))
 
 
 # DESKTOPS picks some: "gnome-x11,gnome-wayland,plasma-x11" (all by default).
