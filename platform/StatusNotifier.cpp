@@ -11,6 +11,8 @@
 #include <QDBusServiceWatcher>
 #include <QImage>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QtEndian>
 
 namespace platform {
@@ -111,6 +113,7 @@ const QDBusArgument &operator>>(const QDBusArgument &in, MenuEvent &event)
 namespace {
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+constexpr std::chrono::milliseconds kSettle{1000};
 
 void registerTypes()
 {
@@ -186,12 +189,31 @@ StatusNotifier::StatusNotifier(QDBusConnection bus)
     auto *watcher = new QDBusServiceWatcher(kWatcher, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
+                reRegistrations_ = 0;
+                // A host that has just come gets a moment to finish starting:
+                // the AppIndicator extension loses items that come at once.
                 if (!owner.isEmpty())
-                    return registerWithWatcher();
+                    return QTimer::singleShot(kSettle, this, [this] { registerWithWatcher(); });
                 if (std::exchange(registered_, false))
                     emit registrationChanged(false);
             });
+    bus_.connect(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                 QStringLiteral("StatusNotifierItemUnregistered"), this, SLOT(itemUnregistered(QString)));
     registerWithWatcher();
+}
+
+// A host that drops the item while it lives gets it again, a few times: the
+// AppIndicator extension does so when it stumbles while (re)starting.
+void StatusNotifier::itemUnregistered(const QString &id)
+{
+    // Hosts name an item by its service, or by its connection and path.
+    const QString connection = id.left(id.indexOf(QRegularExpression(QStringLiteral("[@/]"))));
+    if (id != service_ && connection != bus_.baseService())
+        return;
+    if (std::exchange(registered_, false))
+        emit registrationChanged(false);
+    if (++reRegistrations_ <= 5)
+        QTimer::singleShot(kSettle, this, [this] { registerWithWatcher(); });
 }
 
 StatusNotifier::~StatusNotifier()

@@ -80,6 +80,9 @@ signals:
     // After each attempt to register, and when the watcher goes away.
     void registrationChanged(bool registered);
 
+private slots:
+    void itemUnregistered(const QString &id);
+
 private:
     void registerWithWatcher();
     void watchMenu(QMenu *menu);
@@ -93,6 +96,7 @@ private:
     QString toolTipText_;
     uint revision_ = 1;
     bool registered_ = false;
+    int reRegistrations_ = 0; // since the watcher last came
 };
 
 class SniAdaptor final : public QDBusAbstractAdaptor {

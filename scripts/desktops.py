@@ -101,6 +101,14 @@ def gnome(extension, x11):
                   name + ": no notification service here, so the app shows its own windows")
         if extension:
             check(wait_for(session.registered_items, 30), name + ": the icon registers with the extension's tray")
+            # The extension restarts (as after an update or a screen lock): the icon comes back.
+            for method in ("DisableExtension", "EnableExtension"):
+                session.call("org.gnome.Shell", "/org/gnome/Shell",
+                             "org.gnome.Shell.Extensions." + method, "string:ubuntu-appindicators@ubuntu.com")
+                if method == "DisableExtension":
+                    check(wait_for(lambda: not session.has_name("org.kde.StatusNotifierWatcher"), 10),
+                          name + ": the tray goes with the extension")
+            check(wait_for(session.registered_items, 30), name + ": the icon registers again when the extension restarts")
             if x11:  # both clicks on the top bar's icon open our menu as the shell's popup
                 time.sleep(2)
                 keep_shot(session, "gnome-x11-bar.png")

@@ -23,6 +23,7 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename=\"clip 1.mpeg\"", "clip 1.mpeg"},
         {"attachment; filename=clip.MPG", "clip.MPG"},
         {"attachment; filename*=UTF-8''%E2%82%AC.mpeg", "€.mpeg"},
+        {"attachment; filename*=UTF-8''na%C3%AFve%20clip.MPG; filename=plain.mpeg", "naïve clip.MPG"},
         {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
         {"attachment; filename=\"../../x.ts\"", "x.ts"},
         // Not a clip of this form: never a name to replace.
