@@ -131,12 +131,12 @@ void AppDelegate::readFromPlist()
             appSettings.insert(field.key, values.value(field.key));
         else
             appSettings.remove(field.key);
-        // No folder chosen yet: the documents folder (saved with the next OK).
-        const QVariant folder = appSettings.value(kDownloadFilePath);
-        if (field.key == kDownloadFilePath && folder.typeId() == QMetaType::QString && folder.toString().isEmpty())
-            appSettings.insert(kDownloadFilePath,
-                               services().folders->firstFolder(platform::DirectoryKind::Documents).value_or(QString()));
     }
+    // No folder chosen yet: the documents folder (saved with the next OK).
+    const QVariant folder = appSettings.value(kDownloadFilePath);
+    if (folder.typeId() == QMetaType::QString && folder.toString().isEmpty())
+        appSettings.insert(kDownloadFilePath,
+                           services().folders->firstFolder(platform::DirectoryKind::Documents).value_or(QString()));
     assignFields();
 }
 

@@ -169,10 +169,6 @@ bool listsAny(GKeyFile *keys, const char *key, const QStringList &desktops)
     return false;
 }
 
-} // namespace
-
-namespace {
-
 // A desktop entry's keys; GLib's own owners free each value as it goes out of scope.
 GKeyFile *loadEntry(const QByteArray &contents)
 {

@@ -16,6 +16,15 @@
 
 namespace platform {
 
+namespace {
+QDBusMessage notificationsCall(const QString &method)
+{
+    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                          QStringLiteral("/org/freedesktop/Notifications"),
+                                          QStringLiteral("org.freedesktop.Notifications"), method);
+}
+} // namespace
+
 DBusNotifier::DBusNotifier(QDBusConnection bus, Notifier *fallback, QString appIcon, std::function<void()> playSound)
     : bus_(std::move(bus)), fallback_(fallback), appIcon_(std::move(appIcon)), playSound_(std::move(playSound))
 {
@@ -33,10 +42,7 @@ void DBusNotifier::post(const QString &title, const QString &body)
     if (asking_)
         return;
     asking_ = true;
-    const QDBusMessage ask = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
-    auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ask));
+    auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities"))));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &replies_, [this, watcher] {
         watcher->deleteLater();
         asking_ = false;
@@ -55,9 +61,7 @@ void DBusNotifier::post(const QString &title, const QString &body)
 
 void DBusNotifier::send(const QString &title, const QString &body)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("zandorupdate"));
     const bool playsSounds = capabilities_->contains(QStringLiteral("sound"));

@@ -194,8 +194,7 @@ StatusNotifier::StatusNotifier(QDBusConnection bus)
                 // the AppIndicator extension loses items that come at once.
                 if (!owner.isEmpty())
                     return QTimer::singleShot(kSettle, this, [this] { registerWithWatcher(); });
-                if (std::exchange(registered_, false))
-                    emit registrationChanged(false);
+                lostRegistration();
             });
     bus_.connect(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
                  QStringLiteral("StatusNotifierItemUnregistered"), this, SLOT(itemUnregistered(QString)));
@@ -210,10 +209,15 @@ void StatusNotifier::itemUnregistered(const QString &id)
     const QString connection = id.left(id.indexOf(QRegularExpression(QStringLiteral("[@/]"))));
     if (id != service_ && connection != bus_.baseService())
         return;
-    if (std::exchange(registered_, false))
-        emit registrationChanged(false);
+    lostRegistration();
     if (++reRegistrations_ <= 5)
         QTimer::singleShot(kSettle, this, [this] { registerWithWatcher(); });
+}
+
+void StatusNotifier::lostRegistration()
+{
+    if (std::exchange(registered_, false))
+        emit registrationChanged(false);
 }
 
 StatusNotifier::~StatusNotifier()
@@ -266,20 +270,16 @@ void StatusNotifier::setMenu(QMenu *menu)
 {
     menu_ = menu;
     if (menu)
-        watchMenu(menu);
+        for (QAction *action : menu->actions())
+            connect(action, &QAction::changed, this, &StatusNotifier::layoutChanged);
+    layoutChanged();
+}
+
+void StatusNotifier::layoutChanged()
+{
     ++revision_;
     if (auto *adaptor = findChild<MenuAdaptor *>())
         emit adaptor->LayoutUpdated(revision_, 0);
-}
-
-void StatusNotifier::watchMenu(QMenu *menu)
-{
-    for (QAction *action : menu->actions())
-        connect(action, &QAction::changed, this, [this] {
-            ++revision_;
-            if (auto *adaptor = findChild<MenuAdaptor *>())
-                emit adaptor->LayoutUpdated(revision_, 0);
-        });
 }
 
 // Item 0 is the menu itself; its actions are 1, 2, ... in order.

@@ -85,7 +85,8 @@ private slots:
 
 private:
     void registerWithWatcher();
-    void watchMenu(QMenu *menu);
+    void lostRegistration();
+    void layoutChanged();
     int idOf(QAction *action) const;
 
     QDBusConnection bus_;

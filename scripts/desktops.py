@@ -17,6 +17,7 @@ from session import USER, Session  # noqa: E402
 
 app = sys.argv[1]
 PLASMA_ICON = (815, 618)  # our icon in the bottom panel's tray
+MENU_BOX = (300, 150, 700, 120)  # below the icon, clear of the notification banner
 ICON_X = 953  # the extension's one indicator, left of the system menu (1024 wide)
 check = Checks()
 
@@ -114,13 +115,14 @@ def gnome(extension, x11):
                 keep_shot(session, "gnome-x11-bar.png")
                 for button in ("1", "3"):
                     opened = open(session.path("menu.log")).read().count("AboutToShow")
-                    dark = brightness(session, (300, 200, 700, 30))
+                    dark = brightness(session, MENU_BOX)
                     session.run(["xdotool", "mousemove", str(ICON_X), "12", "click", button])
                     check(wait_for(lambda: open(session.path("menu.log")).read().count("AboutToShow") > opened, 10)
-                          and wait_for(lambda: brightness(session, (300, 200, 700, 30)) != dark, 10),
+                          and wait_for(lambda: brightness(session, MENU_BOX) != dark, 10),
                           name + ": a %s click opens our menu as the shell's popup" %
                           ("left" if button == "1" else "right"))
                     if button == "1":
+                        time.sleep(1)  # the popup slides in
                         keep_shot(session, "gnome-x11-menu.png")
                     session.run(["xdotool", "key", "Escape"])
                     time.sleep(1)
