@@ -10,7 +10,7 @@ import sys
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(top, "tests", "harness"))
+sys.path.insert(0, os.path.join(top, "scripts", "lib"))
 from desktop import Desktop, NewsServer, make_clip  # noqa: E402
 
 build, rounds = sys.argv[1], int(sys.argv[2])

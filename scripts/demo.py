@@ -9,7 +9,7 @@ import sys
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(top, "tests", "harness"))
+sys.path.insert(0, os.path.join(top, "scripts", "lib"))
 from desktop import Desktop, NewsServer, app_due_now, make_clip, wait_for
 
 app = os.path.join(top, "build", "demo", "app", "zandorupdate")

@@ -11,7 +11,7 @@ import sys
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(top, "tests", "harness"))
+sys.path.insert(0, os.path.join(top, "scripts", "lib"))
 from desktop import Checks, wait_for, write_settings_file  # noqa: E402
 from session import USER, Session  # noqa: E402
 

@@ -13,7 +13,7 @@ import time
 
 import dbus
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "harness"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
 from desktop import Checks, Desktop, wait_for, write_settings
 
 app = sys.argv[1]

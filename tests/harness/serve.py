@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""The C++ tests' helper processes, made by the same code as the end-to-end
-tests' own. `serve.py bus [system]`: a private bus. `serve.py mock ADDRESS
-TEMPLATE [PARAMETERS]`: python3-dbusmock's template on that bus, logging every
-call. `serve.py servers`: the test certificate authority, two real clips,
+"""The C++ tests' helper processes, made by the same code (scripts/lib) as
+the end-to-end tests' own. `serve.py bus [system]`: a private bus. `serve.py
+mock ADDRESS TEMPLATE [PARAMETERS]`: python3-dbusmock's template on that bus,
+logging every call. `serve.py servers`: the test certificate authority, two real clips,
 nginx serving them behind Basic authentication (news / secret) and the fault
 server. Each prints one JSON line of facts when ready and runs until its
 standard input closes, then stops what it started."""
@@ -11,7 +11,9 @@ import json
 import os
 import sys
 
-from desktop import PYTHON, SERVERS, NewsServer, Processes, free_port, make_clip, wait_for
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "..", "scripts", "lib"))
+from desktop import PYTHON, NewsServer, Processes, free_port, make_clip, wait_for  # noqa: E402
 
 work = Processes()
 try:
@@ -35,7 +37,7 @@ try:
         news.publish("zandor.mpeg", open(clips["vob"], "rb").read())
         news.publish("zandor.mxf", open(clips["mxf"], "rb").read())
         certificate = lambda name: os.path.join(news.root, name)
-        work.start([PYTHON, os.path.join(SERVERS, "fault_server.py"), certificate("server.pem"),
+        work.start([PYTHON, os.path.join(here, "fault_server.py"), certificate("server.pem"),
                     certificate("server.key"), certificate("stranger.pem"), certificate("stranger.key"),
                     clips["vob"]], "faults.log")
         assert wait_for(lambda: open(work.path("faults.log")).read().endswith("\n")), "no fault server"

@@ -1,6 +1,10 @@
-"""A throw-away desktop for tests of the real binary: a home, Xvfb, a private
+"""The throw-away desktop that the tests, the demo, the benchmarks and the
+screenshot and desktop scripts run the real binary on: a home, Xvfb, a private
 session bus (no service folders, so nothing is started behind our back) with
-a logging notification daemon, and nginx serving the clips over HTTPS."""
+a logging notification daemon, a tray host, and nginx serving the clips over
+HTTPS. From the shell: `desktop.py` starts one with trayer as the tray, prints
+its environment as NAME=VALUE lines and "ready", and runs until its standard
+input closes (scripts/lib/desktop.sh wraps this)."""
 
 import os
 import shutil
@@ -12,12 +16,12 @@ import time
 PYTHON = "/usr/bin/python3"  # Debian's, with the D-Bus modules
 
 
-SERVERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "servers")
+CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "config")
 
 
 def from_template(name, **values):
     """One of the servers' shared configuration files, its @PLACEHOLDERS@ filled."""
-    text = open(os.path.join(SERVERS, name)).read()
+    text = open(os.path.join(CONFIG, name)).read()
     for key, value in values.items():
         text = text.replace("@%s@" % key, value)
     return text
@@ -130,13 +134,13 @@ class Desktop(Processes):
 
     def start_xfce(self, panel=True):
         """XFCE's own notification daemon and, unless told otherwise, its panel
-        with the status tray (configured from tests/harness/servers), as an XFCE
+        with the status tray (configured from config/), as an XFCE
         session has them; the Notify calls are logged to notifications.log."""
         self.env["XDG_CURRENT_DESKTOP"] = "XFCE"
         channels = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4/xfconf/xfce-perchannel-xml")
         os.makedirs(channels, exist_ok=True)
         for channel in ("xfce4-panel.xml", "xfce4-notifyd.xml"):
-            shutil.copy(os.path.join(SERVERS, channel), channels)
+            shutil.copy(os.path.join(CONFIG, channel), channels)
         self.start(["dbus-monitor", "--address", self.env["DBUS_SESSION_BUS_ADDRESS"],
                     "interface='org.freedesktop.Notifications',member='Notify'"], "notifications.log")
         self.start([self.XFCE + "/xfconf/xfconfd"], "xfconfd.log")
@@ -148,6 +152,12 @@ class Desktop(Processes):
     def start_xfce_panel(self):
         self.start(["xfce4-panel"], "panel.log")
         assert wait_for(lambda: self.has_name("org.kde.StatusNotifierWatcher"), 30), "no tray in xfce4-panel"
+
+    def start_trayer(self):
+        """A plain XEmbed tray along the top edge, right-aligned."""
+        self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
+                    "--transparent", "false", "--tint", "0x303030", "--SetDockType", "true"], "trayer.log")
+        time.sleep(1)
 
     def _start_x(self):
         read, write = os.pipe()
@@ -178,7 +188,7 @@ class NewsServer:
         os.makedirs(os.path.join(self.root, "www/zandor"))
         os.makedirs(os.path.join(self.root, "tmp"))
         p = lambda name: os.path.join(self.root, name)
-        subprocess.run([os.path.join(SERVERS, "make-certificates"), self.root], check=True)
+        subprocess.run([os.path.join(CONFIG, "make-certificates"), self.root], check=True)
         hashed = subprocess.run(["openssl", "passwd", "-apr1", password], check=True,
                                 capture_output=True).stdout.decode().strip()
         with open(p("htpasswd"), "w") as f:
@@ -271,3 +281,18 @@ def app_due_now(desktop, server, clip, app):
                    minutes_after_hour="-120")
     desktop.env["ZANDORUPDATE_TEST_CA"] = server.ca
     return target, [app]
+
+
+if __name__ == "__main__":
+    import sys
+    desktop = Desktop()
+    try:
+        desktop.start_trayer()
+        for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "DISPLAY",
+                     "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS", "QT_QPA_PLATFORM"):
+            print("%s=%s" % (name, desktop.env[name]))
+        print("WORK=" + desktop.work)
+        print("ready", flush=True)
+        sys.stdin.read()
+    finally:
+        desktop.close()

@@ -8,7 +8,7 @@ import re
 import shutil
 import subprocess
 
-from desktop import SERVERS, Processes
+from desktop import CONFIG, Processes
 
 USER = "zandortest"
 
@@ -31,8 +31,8 @@ class Session(Processes):
         home, runtime = self.path("home"), self.path("runtime")
         for folder in (home + "/.config/sway", home + "/.config/waybar", home + "/.local/share", runtime):
             os.makedirs(folder)
-        shutil.copy(os.path.join(SERVERS, "sway.config"), home + "/.config/sway/config")
-        shutil.copy(os.path.join(SERVERS, "waybar.json"), home + "/.config/waybar/config")
+        shutil.copy(os.path.join(CONFIG, "sway.config"), home + "/.config/sway/config")
+        shutil.copy(os.path.join(CONFIG, "waybar.json"), home + "/.config/waybar/config")
         if self.prefix:
             subprocess.run(["chown", "-R", USER, self.work], check=True)
         os.chmod(runtime, 0o700)
