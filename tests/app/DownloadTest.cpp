@@ -96,15 +96,24 @@ TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
     expectNoLeftovers();
 }
 
-TEST_F(DownloadTest, TheTrayToolTipTellsTheStateAtAGlance)
+TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
 {
     const QString at = TavrelExtensions::toShortTimeString(services.clock.time);
     EXPECT_EQ(services.statusItem.toolTip,
               "ZandorUpdate — next update at " + TavrelExtensions::toShortTimeString(services.clock.time.addSecs(120)));
     configure({{"mxf_download", 1}});
+    ASSERT_EQ(delegate.nrOfDownloads, 2);
     output += capturedOutput([&] { delegate.downloadFromRemote(false); });
     EXPECT_EQ(services.statusItem.toolTip, "Updating…");
     ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= 2; }));
+    EXPECT_EQ(readFile(clip()), mpeg);
+    EXPECT_EQ(readFile(clip("zandor.mxf")), readFile((*servers)["mxf"]));
+    ASSERT_EQ(services.notifier.posted.size(), 2u);
+    for (const auto &n : services.notifier.posted)
+        EXPECT_EQ(n.title, "File Succesfully Received");
+    EXPECT_TRUE(services.alerts.shown.empty());
+    EXPECT_EQ(services.statusItem.images, (std::vector<QString>{"statusWait", "statusWait", "statusIcon"}));
+    EXPECT_EQ(QFileInfo(clip()).permissions() & QFile::ReadOther, QFile::ReadOther); // an ordinary file
     EXPECT_EQ(services.statusItem.toolTip.left(at.size() + 3), at + " — ");
     EXPECT_TRUE(services.statusItem.toolTip.contains("zandor.mpeg received"))
         << services.statusItem.toolTip.toStdString();
@@ -115,21 +124,6 @@ TEST_F(DownloadTest, TheTrayToolTipTellsTheStateAtAGlance)
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
     delegate.startTimer(); // a later arming keeps what the last update told
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
-}
-
-TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndRestoresTheIconOnce)
-{
-    configure({{"mxf_download", 1}});
-    ASSERT_EQ(delegate.nrOfDownloads, 2);
-    update(false, 2);
-    EXPECT_EQ(readFile(clip()), mpeg);
-    EXPECT_EQ(readFile(clip("zandor.mxf")), readFile((*servers)["mxf"]));
-    ASSERT_EQ(services.notifier.posted.size(), 2u);
-    for (const auto &n : services.notifier.posted)
-        EXPECT_EQ(n.title, "File Succesfully Received");
-    EXPECT_TRUE(services.alerts.shown.empty());
-    EXPECT_EQ(services.statusItem.images, (std::vector<QString>{"statusWait", "statusWait", "statusIcon"}));
-    EXPECT_EQ(QFileInfo(clip()).permissions() & QFile::ReadOther, QFile::ReadOther); // an ordinary file
 }
 
 TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)

@@ -31,10 +31,6 @@ def measure(desktop, box, what="mean"):
     return float(value)
 
 
-def brightness(desktop, box):
-    return measure(desktop, box)
-
-
 def click(desktop, button):
     subprocess.run(["xdotool", "mousemove", str((ICON[0] + ICON[2]) // 2), "14", "click", str(button)],
                    env=desktop.env, check=True)
@@ -66,19 +62,19 @@ try:
 
     check(wait_for(registered, 30), "the icon registers with the panel that came later")
     check(wait_for(lambda: measure(desktop, ICON, "standard_deviation") > 20, 10), "the panel shows the icon")
-    dark = brightness(desktop, MENU)
+    dark = measure(desktop, MENU)
     for button, name in ((1, "left"), (3, "right")):
         click(desktop, button)
-        check(wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10),
+        check(wait_for(lambda: measure(desktop, MENU) > dark + 100, 10),
               "a %s click opens the menu as the panel's popup" % name)
         if button == 1:  # what the user sees, for the README
             subprocess.run(["import", "-window", "root", "-crop", "1024x160+0+0", desktop.path("menu.png")],
                            env=desktop.env)
         subprocess.run(["xdotool", "key", "Escape"], env=desktop.env)
-        wait_for(lambda: brightness(desktop, MENU) < dark + 50, 5)
+        wait_for(lambda: measure(desktop, MENU) < dark + 50, 5)
 
     click(desktop, 1)  # Update Now, the first item
-    wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10)
+    wait_for(lambda: measure(desktop, MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "46", "click", "1"], env=desktop.env)
     alert = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"],
                                    env=desktop.env, capture_output=True).returncode == 0
@@ -86,7 +82,7 @@ try:
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$", "key", "Return"], env=desktop.env)
 
     click(desktop, 1)  # Quit, the last item
-    wait_for(lambda: brightness(desktop, MENU) > dark + 100, 10)
+    wait_for(lambda: measure(desktop, MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "123", "click", "1"], env=desktop.env)
     check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the panel's menu ends the app")
     if os.environ.get("ZU_SHOTS"):

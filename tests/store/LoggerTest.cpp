@@ -21,11 +21,12 @@ TEST_F(LoggerTest, LineIsGlyphMessageLocationMessage)
 {
     EXPECT_EQ(logger.getMessage("Unable to get Plist", LoggerLevels::Info, "/src/store/TavrelPlist.cpp", 42),
               "\U0001F535 Unable to get Plist [/src/store/TavrelPlist.cpp:42] Unable to get Plist");
-    EXPECT_EQ(logger.getMessage("m", LoggerLevels::Error, "f", 1), "\U0001F6AB m [f:1] m");
-    EXPECT_EQ(logger.getMessage("m", LoggerLevels::Warning, "f", 1), "\U0001F514 m [f:1] m");
-    EXPECT_EQ(logger.getMessage("m", LoggerLevels::Success, "f", 1), "\u2705 m [f:1] m");
-    EXPECT_EQ(logger.getMessage("m", LoggerLevels::Custom, "f", 1), "\U0001F536 m [f:1] m");
-    EXPECT_EQ(logger.getMessage("m", LoggerLevels::None, "f", 7), " m [f:7] m");
+    for (const auto &[level, glyph] : {std::pair{LoggerLevels::Error, "\U0001F6AB"},
+                                       {LoggerLevels::Warning, "\U0001F514"},
+                                       {LoggerLevels::Success, "\u2705"},
+                                       {LoggerLevels::Custom, "\U0001F536"},
+                                       {LoggerLevels::None, ""}})
+        EXPECT_EQ(logger.getMessage("m", level, "f", 7), std::string(glyph) + " m [f:7] m");
     logger.infoGlyph = "ℹ"; // a changed glyph takes effect at once
     EXPECT_EQ(logger.getMessage("m", LoggerLevels::Info, "f", 2), "ℹ m [f:2] m");
 }
