@@ -59,7 +59,7 @@ class Processes:
     """A work folder and the processes started in it, stopped at close."""
 
     def __init__(self, prefix=()):
-        self.work = tempfile.mkdtemp(prefix="zandor-e2e-")
+        self.work = tempfile.mkdtemp(prefix="zandor-desktop-")
         self.keep = False
         self.processes = []
         self.env = dict(os.environ)
