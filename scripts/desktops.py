@@ -90,7 +90,7 @@ def gnome(extension, x11):
         time.sleep(3)
         session.start(["dbus-monitor", "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
         time.sleep(0.5)
-        proc = session.start([app], "app.log")
+        proc = session.start([session.runnable(app)], "app.log")
         said = lambda: open(session.path("app.log")).read()
         sent = lambda: open(session.path("notify.log")).read()
         if session.has_name("org.freedesktop.Notifications"):
@@ -133,7 +133,7 @@ def gnome(extension, x11):
             if x11:
                 session.run(["xdotool", "key", "Escape"])  # out of the overview the shell starts in
                 time.sleep(1)
-            second = session.run([app], timeout=60)
+            second = session.run([session.runnable(app)], timeout=60)
             check("already running" in second.stdout, name + ": a second start says the app is already running")
             if x11:
                 shown = lambda: session.run(["xdotool", "search", "--onlyvisible", "--name",
@@ -173,7 +173,7 @@ def plasma():
         session.start(["dbus-monitor", "interface='org.freedesktop.Notifications',member='Notify'"], "notify.log")
         session.start(["dbus-monitor", "interface='com.canonical.dbusmenu'"], "menu.log")
         time.sleep(1)
-        proc = session.start([app], "app.log")
+        proc = session.start([session.runnable(app)], "app.log")
         sent = lambda: open(session.path("notify.log")).read()
         check(wait_for(lambda: "Download not Executed" in sent(), 30), name + ": the notification reaches Plasma")
         check('"&lt;b&gt;&amp;&lt;/b&gt;"' in sent(), name + ": its body is escaped for Plasma's markup")

@@ -47,6 +47,21 @@ class Session(Processes):
             self.start_bus("system")
             self.start(["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"], "logind.log")
 
+    def runnable(self, app):
+        """The app as the session's user can run it. A build in a folder only
+        root may enter (under /root, say) is copied out, its resources beside
+        it as an installed app has them."""
+        if not self.prefix or self.run(["test", "-x", app]).returncode == 0:
+            return app
+        copy = self.path("app", "bin", os.path.basename(app))
+        if os.path.exists(copy):
+            return copy
+        os.makedirs(os.path.dirname(copy))
+        shutil.copy2(app, copy)
+        shutil.copytree(os.path.join(CONFIG, "..", "..", "..", "resources"), self.path("app", "share", "zandorupdate"))
+        subprocess.run(["chown", "-R", USER, self.path("app")], check=True)
+        return copy
+
     def call(self, destination, path, method, *args):
         return self.run(["dbus-send", "--session", "--print-reply", "--dest=" + destination, path, method] +
                         list(args)).stdout

@@ -16,10 +16,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from desktop import Checks, wait_for, write_settings_file
 from session import USER, Session
 
-app = sys.argv[1]
 check = Checks()
 session = Session()
 try:
+    app = session.runnable(sys.argv[1])
     # No form to fetch: Update Now answers with an alert, and a number that is
     # no number puts "&", "<" and ">" into the scheduler's notification.
     write_settings_file(session.env["XDG_DATA_HOME"], mpg_download=0, minutes_after_hour="<b>&</b>")
