@@ -11,6 +11,7 @@ import subprocess
 from desktop import CONFIG, Processes
 
 USER = "zandortest"
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 
 
 def as_user():
@@ -58,7 +59,7 @@ class Session(Processes):
             return copy
         os.makedirs(os.path.dirname(copy))
         shutil.copy2(app, copy)
-        shutil.copytree(os.path.join(CONFIG, "..", "..", "..", "resources"), self.path("app", "share", "zandorupdate"))
+        shutil.copytree(RESOURCES, self.path("app", "share", "zandorupdate"))
         subprocess.run(["chown", "-R", USER, self.path("app")], check=True)
         return copy
 
