@@ -271,30 +271,29 @@ TEST_F(DownloadTest, TwoRequestsForOneNameNeverMixTheirBytes)
 
 TEST_F(DownloadTest, RefusalsComeBeforeAnyRequestInTheirOrder)
 {
-    using Alert = std::pair<QString, QString>;
-    auto refused = [&](bool interactive) {
+    // The folder is missing in every case; what else is wrong decides what is said.
+    const QVariantMap noForm{{"mpg_download", 0}, {"automatic_download", 0}}, autoOff{{"automatic_download", 0}};
+    const std::tuple<QVariantMap, bool, Notification> cases[] = {
+        {noForm, true, {"Select at least one FileType", "Update not Executed"}},
+        {noForm, false, {"Update not Executed", "Select at least one FileType"}},
+        {autoOff, false, {"Update not Executed", "AutoDownload is turned Off"}},
+        {autoOff, true, {"Invalid download directory specified", "Update not Executed"}},
+        {{}, false, {"Update not Executed", "Invalid download directory specified"}},
+    };
+    for (auto [settings, interactive, said] : cases) {
+        settings.insert("downloadfilepath", home.file("missing"));
+        configure(settings);
         delegate.downloadCounter = 7;
         output += capturedOutput([&] { delegate.downloadFromRemote(interactive); });
         EXPECT_EQ(delegate.downloadCounter, 7); // nothing started
         EXPECT_TRUE(services.statusItem.images.empty());
-    };
-    configure({{"mpg_download", 0}, {"downloadfilepath", home.file("missing")}, {"automatic_download", 0}});
-    refused(true);
-    EXPECT_EQ(lastAlert(), Alert("Select at least one FileType", "Update not Executed"));
-    EXPECT_TRUE(services.alerts.shown.back().soundPlayed);
-    refused(false);
-    EXPECT_EQ(services.notifier.posted.back(), (Notification{"Update not Executed", "Select at least one FileType"}));
-
-    configure({{"downloadfilepath", home.file("missing")}, {"automatic_download", 0}});
-    refused(false);
-    EXPECT_EQ(services.notifier.posted.back(), (Notification{"Update not Executed", "AutoDownload is turned Off"}));
-    refused(true);
-    EXPECT_EQ(lastAlert(), Alert("Invalid download directory specified", "Update not Executed"));
-
-    configure({{"downloadfilepath", home.file("missing")}});
-    refused(false);
-    EXPECT_EQ(services.notifier.posted.back(),
-              (Notification{"Update not Executed", "Invalid download directory specified"}));
+        if (interactive)
+            EXPECT_TRUE(lastAlert() == std::make_pair(said.title, said.body) &&
+                        services.alerts.shown.back().soundPlayed)
+                << said.title.toStdString();
+        else
+            EXPECT_EQ(services.notifier.posted, std::vector<Notification>{said});
+    }
 }
 
 TEST_F(DownloadTest, TheMenuUpdatesEvenWithAutomaticDownloadOff)

@@ -133,16 +133,13 @@ TEST_F(SchedulerTest, SleepStopsTheTimerAndWakeOrASetClockComputesAFreshDueTime)
 TEST(IsBetween, StrictlyBetweenInEitherOrder)
 {
     const QDateTime a = local(2016, 3, 1, 10, 0), b = local(2016, 3, 1, 10, 5), mid = local(2016, 3, 1, 10, 2);
-    using TavrelExtensions::isBetween;
-    EXPECT_TRUE(isBetween(mid, a, b));
-    EXPECT_TRUE(isBetween(mid, b, a));
-    EXPECT_FALSE(isBetween(a, a, b));
-    EXPECT_FALSE(isBetween(b, a, b));
-    EXPECT_FALSE(isBetween(b, b, a));
-    EXPECT_FALSE(isBetween(local(2016, 3, 1, 11, 0), a, b));
-    EXPECT_TRUE(isBetween(a, a, a));
-    EXPECT_EQ(TavrelExtensions::hour(mid), 10);
-    EXPECT_EQ(TavrelExtensions::minute(mid), 2);
+    const std::tuple<QDateTime, QDateTime, QDateTime, bool> cases[] = {
+        {mid, a, b, true}, {mid, b, a, true}, {a, a, b, false},
+        {b, a, b, false},  {b, b, a, false},  {local(2016, 3, 1, 11, 0), a, b, false},
+        {a, a, a, true}};
+    for (const auto &[date, from, to, between] : cases)
+        EXPECT_EQ(TavrelExtensions::isBetween(date, from, to), between) << date.toString().toStdString();
+    EXPECT_EQ(std::make_pair(TavrelExtensions::hour(mid), TavrelExtensions::minute(mid)), std::make_pair(10ll, 2ll));
 }
 
 } // namespace

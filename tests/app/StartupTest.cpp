@@ -32,7 +32,7 @@ TEST_F(StartupTest, FirstStartSeedsTheFileAndLoadsIt)
     EXPECT_EQ(delegate.setLabelFolder->text(), home.documents());
     EXPECT_EQ(services.statusItem.images, std::vector<QString>{"statusIcon"});
     EXPECT_EQ(services.statusItem.menu, delegate.statusMenu.data());
-    EXPECT_TRUE(services.application.iconSet && !services.application.iconNull);
+    EXPECT_EQ(services.application.iconNull, false);
     EXPECT_EQ(services.sleepWatcher.handlers.size(), 2u);
     EXPECT_EQ(services.timers.liveTimers(), 1);
     EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos) << output;
@@ -155,7 +155,7 @@ TEST(Helpers, AlertsHaveExactlyTheirButtonsAndSound)
     services.alerts.answers.push_back({platform::kAlertAborted, {}});
     EXPECT_FALSE(dialogOKCancel("Q", "T"));
     EXPECT_EQ(services.alerts.shown.back().spec.buttons, (QStringList{"OK", "Cancel"}));
-    EXPECT_EQ(services.sound.played, 1);
+    EXPECT_EQ(services.alerts.played, 1);
 
     EXPECT_EQ(inputString("M", "Q", "default"), "default");
     services.alerts.answers.push_back({platform::kAlertFirstButton, "edited"});

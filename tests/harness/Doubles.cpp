@@ -35,7 +35,7 @@ void DoubledServices::install()
     scope_ = std::make_unique<platform::ServicesScope>(platform::Services{.folders = &folders,
                                                                           .statusItem = &statusItem,
                                                                           .alerts = &alerts,
-                                                                          .alertSound = &sound,
+                                                                          .alertSound = &alerts,
                                                                           .notifier = &notifier,
                                                                           .systemLog = &systemLog,
                                                                           .http = http.get(),

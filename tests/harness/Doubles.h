@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // Test doubles for the desktop services whose real form cannot run here or
@@ -28,17 +30,22 @@ struct RecordedAlert {
     bool soundPlayed = false; // the alert sound started before the alert
 };
 
-class RecordingAlerts final : public platform::Alerts {
+// Alerts and their sound in one, so a test sees whether the sound came first.
+class RecordingAlerts final : public platform::Alerts, public platform::AlertSound {
 public:
     std::vector<RecordedAlert> shown;
     std::deque<platform::AlertOutcome> answers; // default: the first button
-    bool soundPending = false;
+    int played = 0;
     std::function<void()> onShow;
 
+    void playAlert() override
+    {
+        ++played;
+        soundPending_ = true;
+    }
     platform::AlertOutcome runModal(const platform::AlertSpec &spec) override
     {
-        shown.push_back({spec, soundPending});
-        soundPending = false;
+        shown.push_back({spec, std::exchange(soundPending_, false)});
         if (onShow)
             onShow();
         if (answers.empty())
@@ -47,21 +54,9 @@ public:
         answers.pop_front();
         return answer;
     }
-};
-
-class RecordingSound final : public platform::AlertSound {
-public:
-    explicit RecordingSound(RecordingAlerts *alerts = nullptr) : alerts_(alerts) {}
-    int played = 0;
-    void playAlert() override
-    {
-        ++played;
-        if (alerts_)
-            alerts_->soundPending = true;
-    }
 
 private:
-    RecordingAlerts *alerts_;
+    bool soundPending_ = false;
 };
 
 struct Notification {
@@ -81,16 +76,14 @@ public:
     std::vector<QString> images; // the resource name of each image set ("" for none)
     std::vector<bool> masks;     // whether each was to be tinted by the panel
     QMenu *menu = nullptr;
-    std::function<void()> clickAction;
     bool inTray = true;
+    QString toolTip;
 
     void setImage(const QIcon &image) override;
     void setMenu(QMenu *m) override { menu = m; }
-    void setClickAction(std::function<void()> action) override { clickAction = std::move(action); }
+    void setClickAction(std::function<void()>) override {}
     bool isShownInTray() const override { return inTray; }
     void setToolTip(const QString &text) override { toolTip = text; }
-    QString toolTip;
-    QString current() const { return images.empty() ? QString() : images.back(); }
 };
 
 class RecordingSystemLog final : public platform::SystemLog {
@@ -174,15 +167,10 @@ public:
 
 class FakeApplication final : public platform::Application {
 public:
-    bool iconSet = false;
-    bool iconNull = true;
+    std::optional<bool> iconNull; // unset until an icon is set
     int activations = 0;
     int terminations = 0;
-    void setIcon(const QIcon &icon) override
-    {
-        iconSet = true;
-        iconNull = icon.isNull();
-    }
+    void setIcon(const QIcon &icon) override { iconNull = icon.isNull(); }
     void activateIgnoringOtherApps() override { ++activations; }
     void terminate() override { ++terminations; }
 };
@@ -199,7 +187,6 @@ public:
     platform::DesktopFolders folders;
     FakeStatusItem statusItem;
     RecordingAlerts alerts;
-    RecordingSound sound{&alerts};
     RecordingNotifier notifier;
     RecordingSystemLog systemLog;
     std::unique_ptr<platform::HttpClient> http;

@@ -23,7 +23,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def send_body(self, status, body, headers=()):
+    def send_body(self, status, body, headers):
         self.send_response(status)
         for name, value in headers:
             self.send_header(name, value)
@@ -50,14 +50,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if length:
             self.rfile.read(length)
         url = urllib.parse.urlsplit(self.path)
-        query = urllib.parse.parse_qs(url.query)
-        path = url.path
+        path, query = url.path, urllib.parse.parse_qs(url.query)
         if path.startswith("/ok/") or path.startswith("/noname/"):
-            return self.send_body(200, BODY)
+            return self.send_body(200, BODY, [])
         if path.startswith("/status/"):
-            return self.send_body(int(path.split("/")[2]), b"<html>error page</html>\n")
-        if path == "/auth-echo":
-            return self.send_body(200, (self.headers.get("Authorization") or "none").encode())
+            return self.send_body(int(path.split("/")[2]), b"<html>error page</html>\n", [])
         if path == "/chunked":
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
@@ -66,9 +63,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
             self.wfile.write(b"0\r\n\r\n")
             return
-        if path == "/cd":
-            value = query.get("v", [""])[0]
-            return self.send_body(200, BODY, [("Content-Disposition", value)])
         if path == "/big":
             size = int(query.get("size", ["0"])[0])
             return self.stream(size, [b"z" * 65536] * (size // 65536) + [b"z" * (size % 65536)], 0)
@@ -79,9 +73,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"x" * 1000)
             self.wfile.flush()
             time.sleep(0.3)  # let the client read the start, then cut it off
-            raw = self.connection
-            raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-            raw.close()
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
             self.close_connection = True
             return
         if path == "/stall":  # 10 bytes of 1000, then silence
@@ -89,23 +82,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == "/trickle":
             count = int(query.get("n", ["20"])[0])
             return self.stream(count, [b"t"] * count, float(query.get("every", ["0.05"])[0]))
-        if path == "/headers":
-            names = sorted(k.lower() for k in self.headers.keys())
-            return self.send_body(200, ("\n".join(names) + "\n").encode())
-        if path == "/empty":
-            return self.send_body(200, b"")
-        if path == "/html":
-            page = b"<html><body><h1>502 Bad Gateway</h1><p>The proxy could not reach the server.</p></body></html>"
-            return self.send_body(200, page, [("Content-Type", "text/html; charset=utf-8")])
-        if path == "/redirect-http":
-            target = "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"]
-            return self.send_body(302, b"", [("Location", target)])
-        if path == "/redirect-other-host":
-            target = "https://localhost:%d/auth-echo" % ports["tls"]
-            return self.send_body(302, b"", [("Location", target)])
-        if path == "/redirect-same":
-            return self.send_body(302, b"", [("Location", "/ok/zandor.mpeg")])
-        return self.send_body(404, b"not here\n")
+        page = b"<html><body><h1>502 Bad Gateway</h1><p>The proxy could not reach the server.</p></body></html>"
+        simple = {  # path: status, body, headers
+            "/auth-echo": (200, (self.headers.get("Authorization") or "none").encode(), []),
+            "/cd": (200, BODY, [("Content-Disposition", query.get("v", [""])[0])]),
+            "/headers": (200, "".join(k.lower() + "\n" for k in sorted(self.headers.keys())).encode(), []),
+            "/empty": (200, b"", []),
+            "/html": (200, page, [("Content-Type", "text/html; charset=utf-8")]),
+            "/redirect-http": (302, b"", [("Location", "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"])]),
+            "/redirect-other-host": (302, b"", [("Location", "https://localhost:%d/auth-echo" % ports["tls"])]),
+            "/redirect-same": (302, b"", [("Location", "/ok/zandor.mpeg")]),
+        }
+        return self.send_body(*simple.get(path, (404, b"not here\n", [])))
 
     do_POST = handle_any
     do_GET = handle_any

@@ -22,31 +22,27 @@ protected:
     static void SetUpTestSuite()
     {
         folder = std::make_unique<QTemporaryDir>();
-        const QString video = "testsrc=size=320x240:rate=25:duration=2";
         writeFile(path("meta.txt"), ";FFMETADATA1\ntitle=News at ten\ncomment=\n");
-        made = make({"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:v",
-                     "mpeg2video", "-c:a", "mp2", "-f", "vob", path("clip.mpeg")}) &&
-               make({"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=sample_rate=48000:duration=2", "-c:v",
-                     "mpeg2video", "-c:a", "pcm_s16le", "-f", "mxf", path("clip.mxf")}) &&
-               make({"-f", "lavfi", "-i", "sine=sample_rate=10000:duration=12.3456", "-c:a", "pcm_s16le",
-                     path("audio.wav")}) &&
-               make({"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=2.5", "-c:a", "libmp3lame",
-                     path("audio.mp3")}) &&
-               make({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=10", "-c:v", "mpeg4",
-                     path("video.mp4")}) &&
-               make({"-i", path("video.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90", path("portrait.mp4")}) &&
-               make({"-f", "lavfi", "-i", video, "-i", path("meta.txt"), "-map", "0", "-map_metadata", "1", "-c:v",
-                     "mpeg4", path("meta.mkv")});
+        const QString video = "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 ";
+        const std::pair<QString, QString> clips[] = {
+            {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
+            {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
+            {"audio.wav", "-f lavfi -i sine=sample_rate=10000:duration=12.3456 -c:a pcm_s16le"},
+            {"audio.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
+            {"video.mp4", "-f lavfi -i testsrc=size=320x240:rate=25:duration=10 -c:v mpeg4"},
+            {"portrait.mp4", "-i " + path("video.mp4") + " -c copy -metadata:s:v:0 rotate=90"},
+            {"meta.mkv", video + "-i " + path("meta.txt") + " -map 0 -map_metadata 1 -c:v mpeg4"},
+        };
+        made = true;
+        for (const auto &[name, arguments] : clips) {
+            QProcess ffmpeg;
+            ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-y"} + arguments.split(' ') + QStringList{path(name)});
+            made = made && ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0;
+        }
         QFile::copy(path("clip.mxf"), path("name.part.mxf"));
     }
     static void TearDownTestSuite() { folder.reset(); }
 
-    static bool make(const QStringList &arguments)
-    {
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-y"} + arguments);
-        return ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0;
-    }
     static QString path(const QString &name) { return QDir(folder->path()).filePath(name); }
     static QUrl url(const QString &name) { return QUrl::fromLocalFile(path(name)); }
     static Info info(const QString &name) { return TavrelUtils::getFileMediaInfo(url(name)); }

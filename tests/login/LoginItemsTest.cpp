@@ -36,11 +36,10 @@ TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
               "There are 0 login items\nApplication was added to login items\n");
     ASSERT_EQ(entries(), QStringList{"zandorupdate.desktop"});
     const QByteArray written = readFile(entry("zandorupdate.desktop"));
-    EXPECT_TRUE(written.contains("Exec=\"" + self().toUtf8() + "\"\n")) << written.constData();
-    EXPECT_TRUE(written.contains("TryExec=" + self().toUtf8() + "\n"));
-    EXPECT_TRUE(written.contains("Type=Application\n"));
-    EXPECT_TRUE(written.contains("X-GNOME-Autostart-enabled=true\n"));
-    EXPECT_TRUE(written.contains("Icon=zandorupdate\n"));
+    for (const QByteArray &line :
+         {"Exec=\"" + self().toUtf8() + "\"", "TryExec=" + self().toUtf8(), QByteArray("Type=Application"),
+          QByteArray("X-GNOME-Autostart-enabled=true"), QByteArray("Icon=zandorupdate")})
+        EXPECT_TRUE(written.contains(line + "\n")) << line.constData() << "\n" << written.constData();
     EXPECT_EQ(capturedOutput([&] { present = applicationIsInStartUpItems(); }), "There are 1 login items\n");
     EXPECT_TRUE(present);
 }
