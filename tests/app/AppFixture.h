@@ -1,13 +1,9 @@
 #pragma once
 
 #include "AppDelegate.h"
-#include "Doubles.h"
-#include "EventLoop.h"
 #include "MainInterface.h"
 #include "PlistFormat.h"
-#include "TestHome.h"
-
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 // The real controller and interface in a throw-away home, with doubles for
 // the services that would need a person or a desktop.

@@ -1,11 +1,8 @@
 #include "AppFixture.h"
-#include "HelperProcess.h"
 #include "TavrelExtensions.h"
 
-#include <QDir>
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 

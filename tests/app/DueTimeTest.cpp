@@ -1,6 +1,6 @@
 #include "DueTime.h"
 
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 namespace {
 

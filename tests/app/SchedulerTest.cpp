@@ -1,5 +1,4 @@
 #include "AppFixture.h"
-#include "TavrelExtensions.h"
 
 #include <QTimeZone>
 
@@ -128,18 +127,6 @@ TEST_F(SchedulerTest, SleepStopsTheTimerAndWakeOrASetClockComputesAFreshDueTime)
     out = capturedOutput([&] { services.timers.scheduled.back()->handlers.wallClockChanged(); });
     EXPECT_EQ(out, "duedate next hour=2016-03-01 17:05:00 +0000\n");
     EXPECT_EQ(armed(), local(2016, 3, 1, 18, 5));
-}
-
-TEST(IsBetween, StrictlyBetweenInEitherOrder)
-{
-    const QDateTime a = local(2016, 3, 1, 10, 0), b = local(2016, 3, 1, 10, 5), mid = local(2016, 3, 1, 10, 2);
-    const std::tuple<QDateTime, QDateTime, QDateTime, bool> cases[] = {
-        {mid, a, b, true}, {mid, b, a, true}, {a, a, b, false},
-        {b, a, b, false},  {b, b, a, false},  {local(2016, 3, 1, 11, 0), a, b, false},
-        {a, a, a, true}};
-    for (const auto &[date, from, to, between] : cases)
-        EXPECT_EQ(TavrelExtensions::isBetween(date, from, to), between) << date.toString().toStdString();
-    EXPECT_EQ(std::make_pair(TavrelExtensions::hour(mid), TavrelExtensions::minute(mid)), std::make_pair(10ll, 2ll));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "AppFixture.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
 
@@ -173,17 +172,6 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
     for (const QString &bad : {QString("http://exa mple.com/"), QString(""), QString("relative/path"), QString("::")})
         EXPECT_FALSE(AppDelegate::openWebAddress(bad)) << bad.toStdString();
     EXPECT_EQ(services.urlOpener.opened.size(), 1u);
-}
-
-TEST(LinkString, LinkColourAndUnderlineCoverTheWholeTextAndTheAddressStaysAsGiven)
-{
-    const AttributedString link = AppDelegate::link_string("Tavrel", "HTTPS://Tavrel.EXAMPLE/%7Ea%20b");
-    ASSERT_EQ(link.attributes.size(), 3u);
-    for (const auto &attribute : link.attributes)
-        EXPECT_EQ(std::make_pair(attribute.location, attribute.length), std::make_pair(qsizetype(0), qsizetype(6)));
-    EXPECT_EQ(link.attributes[0].value, QVariant(QString("HTTPS://Tavrel.EXAMPLE/%7Ea%20b")));
-    EXPECT_EQ(link.attributes[1].value.value<QColor>(), QColor(Qt::blue));
-    EXPECT_EQ(link.attributes[2].value.toInt(), 1);
 }
 
 } // namespace

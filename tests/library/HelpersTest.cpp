@@ -1,11 +1,6 @@
-#include "Doubles.h"
-#include "EventLoop.h"
 #include "TavrelExtensions.h"
 #include "TavrelUtils.h"
-#include "TestHome.h"
-
-#include <QDir>
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 namespace {
 

@@ -1,16 +1,10 @@
-#include "Doubles.h"
-#include "EventLoop.h"
+#include "MediaInfoJson.h"
 #include "TavrelUtils.h"
-#include "TestHome.h"
+#include "Testing.h"
 
-#include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -165,6 +159,21 @@ TEST_F(MediaInfoTest, BadFilesGiveTheFileFactsOnlyAndNeverHang)
     const Info truncated = info("truncated.mpeg"); // whatever survives, nothing breaks
     EXPECT_TRUE(truncated.urlExists);
     EXPECT_LT(clock.elapsed(), 60000);
+}
+
+TEST_F(MediaInfoTest, TheToolPrintsWhatTheLibraryFindsOneLineAFile)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(folder->path()); // names are taken from where it runs
+    tool.start(ZU_MEDIAINFO_TOOL, {"clip.mxf", "missing.mpeg"});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
+    ASSERT_EQ(lines.size(), 3) << lines.join('|').constData();
+    EXPECT_EQ(QJsonDocument::fromJson(lines[0]).object(), toJson(info("clip.mxf")));
+    EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object(), toJson(info("missing.mpeg")));
+    tool.start(ZU_MEDIAINFO_TOOL, QStringList());
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 2);
 }
 
 } // namespace

@@ -1,11 +1,5 @@
-#include "Doubles.h"
-#include "EventLoop.h"
-#include "TestHome.h"
+#include "Testing.h"
 #include "osxLaunchAtStartup.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,8 @@
 #include "Dialogs.h"
-#include "EventLoop.h"
+#include "Testing.h"
 
-#include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,14 +1,8 @@
 #include "CurlHttpClient.h"
 #include "Descriptor.h"
 #include "DownloadNames.h"
-#include "EventLoop.h"
-#include "HelperProcess.h"
-#include "TestHome.h"
+#include "Testing.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/file.h>
 
 namespace {

@@ -1,13 +1,5 @@
 #include "Notifier.h"
-#include "Doubles.h"
-#include "EventLoop.h"
-#include "HelperProcess.h"
-#include "TestHome.h"
-
-#include <QDBusConnection>
-#include <QLabel>
-#include <QUuid>
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 namespace {
 

@@ -1,20 +1,11 @@
 #include "Dialogs.h"
-#include "EventLoop.h"
-#include "HelperProcess.h"
 #include "SleepWatcher.h"
-#include "TestHome.h"
+#include "Testing.h"
 #include "Timers.h"
 
-#include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QThread>
-#include <QTimer>
-#include <QUuid>
-#include <gtest/gtest.h>
 
 namespace {
 

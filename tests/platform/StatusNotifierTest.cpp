@@ -1,10 +1,5 @@
 #include "StatusNotifier.h"
-#include "EventLoop.h"
-#include "HelperProcess.h"
-
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
-#include "EventLoop.h"
 #include "TavrelLogger.h"
-
-#include <gtest/gtest.h>
+#include "Testing.h"
 
 namespace {
 
@@ -68,15 +66,6 @@ TEST_F(LoggerTest, AssertLogsAtCustomFromTheLoggersOwnLocation)
 
     logger.verbosityLevel = LoggerLevels::Info; // Custom lines are filtered like any other
     EXPECT_EQ(capturedOutput([&] { logger.logMessageAndAssert([] { return true; }, "quiet"); }), "");
-}
-
-TEST_F(LoggerTest, RawValuesOutsideTheTableGiveNoLevelAndOneLoggerIsShared)
-{
-    EXPECT_EQ(loggerLevelFromRawValue(6), std::nullopt);
-    EXPECT_EQ(loggerLevelFromRawValue(-1), std::nullopt);
-    EXPECT_EQ(loggerLevelFromRawValue(5), LoggerLevels::Custom);
-    TavrelSuper a, b;
-    EXPECT_EQ(&a.tvLogger(), &b.tvLogger());
 }
 
 } // namespace

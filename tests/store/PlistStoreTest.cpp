@@ -1,14 +1,9 @@
-#include "Doubles.h"
-#include "EventLoop.h"
 #include "PlistFormat.h"
 #include "TavrelPlist.h"
-#include "TestHome.h"
+#include "Testing.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QTimeZone>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
