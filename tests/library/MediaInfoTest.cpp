@@ -23,13 +23,14 @@ protected:
             {"audio.wav", "-f lavfi -i sine=sample_rate=10000:duration=12.3456 -c:a pcm_s16le"},
             {"audio.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
             {"video.mp4", "-f lavfi -i testsrc=size=320x240:rate=25:duration=10 -c:v mpeg4"},
-            {"portrait.mp4", "-i " + path("video.mp4") + " -c copy -metadata:s:v:0 rotate=90"},
-            {"meta.mkv", video + "-i " + path("meta.txt") + " -map 0 -map_metadata 1 -c:v mpeg4"},
+            {"portrait.mp4", "-i video.mp4 -c copy -metadata:s:v:0 rotate=90"},
+            {"meta.mkv", video + "-i meta.txt -map 0 -map_metadata 1 -c:v mpeg4"},
         };
         made = true;
         for (const auto &[name, arguments] : clips) {
             QProcess ffmpeg;
-            ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-y"} + arguments.split(' ') + QStringList{path(name)});
+            ffmpeg.setWorkingDirectory(folder->path()); // so the arguments hold no path
+            ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-y"} + arguments.split(' ') + QStringList{name});
             made = made && ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0;
         }
         QFile::copy(path("clip.mxf"), path("name.part.mxf"));
