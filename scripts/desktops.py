@@ -17,7 +17,7 @@ from session import USER, Session  # noqa: E402
 
 app = sys.argv[1]
 PLASMA_ICON = (815, 618)  # our icon in the bottom panel's tray
-MENU_BOX = (300, 150, 700, 120)  # below the icon, clear of the notification banner
+MENU_BOX = (700, 120, 300, 150)  # below the icon, clear of the notification banner
 ICON_X = 953  # the extension's one indicator, left of the system menu (1024 wide)
 check = Checks()
 
@@ -29,15 +29,6 @@ def start_x(session):
     session.env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb", XDG_SESSION_TYPE="x11")
     session.env.pop("WAYLAND_DISPLAY", None)
     assert wait_for(lambda: session.run(["xdpyinfo"]).returncode == 0, 20), "no Xvfb"
-
-
-def brightness(session, box):
-    """The mean brightness (0 to 255) of part of an X screen."""
-    shot = session.path("part.png")
-    session.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % box, shot])
-    value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:255*mean]", "info:"],
-                           capture_output=True, text=True).stdout
-    return float(value or 0)
 
 
 def keep_shot(session, name):
@@ -115,10 +106,10 @@ def gnome(extension, x11):
                 keep_shot(session, "gnome-x11-bar.png")
                 for button in ("1", "3"):
                     opened = open(session.path("menu.log")).read().count("AboutToShow")
-                    dark = brightness(session, MENU_BOX)
+                    dark = session.measure(MENU_BOX)
                     session.run(["xdotool", "mousemove", str(ICON_X), "12", "click", button])
                     check(wait_for(lambda: open(session.path("menu.log")).read().count("AboutToShow") > opened, 10)
-                          and wait_for(lambda: brightness(session, MENU_BOX) != dark, 10),
+                          and wait_for(lambda: session.measure(MENU_BOX) != dark, 10),
                           name + ": a %s click opens our menu as the shell's popup" %
                           ("left" if button == "1" else "right"))
                     if button == "1":

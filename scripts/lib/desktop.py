@@ -7,6 +7,7 @@ its environment as NAME=VALUE lines and "ready", and runs until its standard
 input closes (scripts/lib/desktop.sh wraps this)."""
 
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -88,6 +89,28 @@ class Processes:
         address = "unix:path=" + socket_path
         self.env["DBUS_%s_BUS_ADDRESS" % kind.upper()] = address
         return address
+
+    def call(self, destination, path, method, *args):
+        return self.run(["dbus-send", "--session", "--print-reply", "--dest=" + destination, path, method] +
+                        list(args)).stdout
+
+    def registered_items(self):
+        """The StatusNotifierItems the tray host knows."""
+        return re.findall(r'"(org\.kde\.StatusNotifierItem-[0-9]+-1)', self.call(
+            "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
+            "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"))
+
+    def measure(self, box, what="mean"):
+        """The mean brightness (0 to 255) of part of the screen (x, y, width,
+        height), or with "standard_deviation" how much it varies there."""
+        shot = self.path("shot.png")
+        if "WAYLAND_DISPLAY" in self.env:
+            self.run(["grim", "-g", "%d,%d %dx%d" % box, shot])
+        else:
+            self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (box[2], box[3], box[0], box[1]), shot])
+        value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%%[fx:255*%s]" % what, "info:"],
+                               capture_output=True, text=True).stdout
+        return float(value or 0)
 
     def has_name(self, name, address=None):
         result = subprocess.run(["dbus-send", "--bus=" + (address or self.env["DBUS_SESSION_BUS_ADDRESS"]),
@@ -253,15 +276,11 @@ def write_settings_file(data_home, **settings):
 class Checks:
     """Named checks that print as they go and end in the closing count line."""
 
-    def __init__(self, quiet_passes=False):
+    def __init__(self):
         self.passed, self.failed = [], []
-        self.quiet_passes = quiet_passes
 
     def __call__(self, condition, what):
-        if condition and not self.quiet_passes:
-            print("ok   " + what)
-        if not condition:
-            print("FAIL " + what)
+        print(("ok   " if condition else "FAIL ") + what)
         (self.passed if condition else self.failed).append(what)
 
     def finish(self):

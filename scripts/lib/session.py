@@ -4,7 +4,6 @@ session runs as an unprivileged user made for it."""
 
 import os
 import pwd
-import re
 import shutil
 import subprocess
 
@@ -62,21 +61,3 @@ class Session(Processes):
         shutil.copytree(RESOURCES, self.path("app", "share", "zandorupdate"))
         subprocess.run(["chown", "-R", USER, self.path("app")], check=True)
         return copy
-
-    def call(self, destination, path, method, *args):
-        return self.run(["dbus-send", "--session", "--print-reply", "--dest=" + destination, path, method] +
-                        list(args)).stdout
-
-    def spread(self, box):
-        """How much part of the screen varies (an icon or a window there)."""
-        shot = self.path("shot.png")
-        self.run(["grim", "-g", "%d,%d %dx%d" % box, shot])
-        value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:255*standard_deviation]",
-                                "info:"], capture_output=True, text=True).stdout
-        return float(value or 0)
-
-    def registered_items(self):
-        """The StatusNotifierItems the tray host knows."""
-        return re.findall(r'"(org\.kde\.StatusNotifierItem-[0-9]+-1)', self.call(
-            "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
-            "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"))

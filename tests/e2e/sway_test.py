@@ -43,7 +43,7 @@ try:
     session.start(["waybar"], "waybar.log")
     registered = session.registered_items
     check(wait_for(registered, 30), "the icon registers with waybar's tray that came later")
-    check(wait_for(lambda: session.spread((980, 0, 44, 30)) > 20, 10), "waybar shows the icon")
+    check(wait_for(lambda: session.measure((980, 0, 44, 30), "standard_deviation") > 20, 10), "waybar shows the icon")
     # The tray host crashes and comes back: the icon comes back with it.
     session.run(["pkill", "-KILL", "-x", "waybar"])
     check(wait_for(lambda: not registered(), 10), "the crashed tray's watcher is gone")
@@ -66,9 +66,9 @@ try:
         session.call(item, "/MenuBar", "com.canonical.dbusmenu.Event", "int32:%d" % item_id, "string:clicked",
                      "variant:int32:0", "uint32:0")
 
-    before = session.spread((312, 200, 400, 240))
+    before = session.measure((312, 200, 400, 240), "standard_deviation")
     click(1)  # Update Now
-    check(wait_for(lambda: session.spread((312, 200, 400, 240)) > before + 10, 15),
+    check(wait_for(lambda: session.measure((312, 200, 400, 240), "standard_deviation") > before + 10, 15),
           "Update Now from the menu brings up the alert")
     session.run(["grim", session.path("alert.png")])
     click(6)  # Quit

@@ -11,28 +11,16 @@ import subprocess
 import sys
 import time
 
-import dbus
-
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
 from desktop import Checks, Desktop, wait_for, write_settings
 
 app = sys.argv[1]
-ICON = (1000, 0, 1024, 30)  # the panel's right end, where the tray sits
-MENU = (830, 40, 1010, 130)  # where its popup opens below it
-
-
-def measure(desktop, box, what="mean"):
-    """The mean brightness (0 to 255) of part of the screen, or its spread."""
-    shot = desktop.path("shot-%d.png" % time.monotonic_ns())
-    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (box[2] - box[0], box[3] - box[1], box[0],
-                    box[1]), shot], env=desktop.env, check=True)
-    value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%%[fx:255*%s]" % what, "info:"],
-                           capture_output=True, text=True, check=True).stdout
-    return float(value)
+ICON = (1000, 0, 24, 30)  # the panel's right end, where the tray sits
+MENU = (830, 40, 180, 90)  # where its popup opens below it
 
 
 def click(desktop, button):
-    subprocess.run(["xdotool", "mousemove", str((ICON[0] + ICON[2]) // 2), "14", "click", str(button)],
+    subprocess.run(["xdotool", "mousemove", str(ICON[0] + ICON[2] // 2), "14", "click", str(button)],
                    env=desktop.env, check=True)
 
 
@@ -52,29 +40,21 @@ try:
 
     time.sleep(3)  # the panel comes later, as at login
     desktop.start_xfce_panel()
-    bus = dbus.bus.BusConnection(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
-
-    def registered():
-        watcher = bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
-        items = watcher.Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
-                            dbus_interface=dbus.PROPERTIES_IFACE)
-        return any("StatusNotifierItem" in str(item) for item in items)
-
-    check(wait_for(registered, 30), "the icon registers with the panel that came later")
-    check(wait_for(lambda: measure(desktop, ICON, "standard_deviation") > 20, 10), "the panel shows the icon")
-    dark = measure(desktop, MENU)
+    check(wait_for(desktop.registered_items, 30), "the icon registers with the panel that came later")
+    check(wait_for(lambda: desktop.measure(ICON, "standard_deviation") > 20, 10), "the panel shows the icon")
+    dark = desktop.measure(MENU)
     for button, name in ((1, "left"), (3, "right")):
         click(desktop, button)
-        check(wait_for(lambda: measure(desktop, MENU) > dark + 100, 10),
+        check(wait_for(lambda: desktop.measure(MENU) > dark + 100, 10),
               "a %s click opens the menu as the panel's popup" % name)
         if button == 1:  # what the user sees, for the README
             subprocess.run(["import", "-window", "root", "-crop", "1024x160+0+0", desktop.path("menu.png")],
                            env=desktop.env)
         subprocess.run(["xdotool", "key", "Escape"], env=desktop.env)
-        wait_for(lambda: measure(desktop, MENU) < dark + 50, 5)
+        wait_for(lambda: desktop.measure(MENU) < dark + 50, 5)
 
     click(desktop, 1)  # Update Now, the first item
-    wait_for(lambda: measure(desktop, MENU) > dark + 100, 10)
+    wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "46", "click", "1"], env=desktop.env)
     alert = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"],
                                    env=desktop.env, capture_output=True).returncode == 0
@@ -82,7 +62,7 @@ try:
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$", "key", "Return"], env=desktop.env)
 
     click(desktop, 1)  # Quit, the last item
-    wait_for(lambda: measure(desktop, MENU) > dark + 100, 10)
+    wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "123", "click", "1"], env=desktop.env)
     check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the panel's menu ends the app")
     if os.environ.get("ZU_SHOTS"):
