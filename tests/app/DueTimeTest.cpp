@@ -56,16 +56,10 @@ TEST(DueTime, ASkippedTimeMovesDateAndTimeTogether)
     const SpringGap cases[] = {
         // Clocks jump at midnight: the next hour is on the following day.
         {"America/Havana", QDate(2023, 3, 11), 0, QTime(1, 15), QDate(2023, 3, 12)},
-        {"America/Havana", QDate(2024, 3, 9), 0, QTime(1, 15), QDate(2024, 3, 10)},
-        {"Asia/Beirut", QDate(2022, 3, 26), 0, QTime(1, 15), QDate(2022, 3, 27)},
-        {"Asia/Beirut", QDate(2024, 3, 30), 0, QTime(1, 15), QDate(2024, 3, 31)},
         {"America/Santiago", QDate(2022, 9, 10), 0, QTime(1, 15), QDate(2022, 9, 11)},
-        {"America/Santiago", QDate(2023, 9, 2), 0, QTime(1, 15), QDate(2023, 9, 3)},
-        {"America/Asuncion", QDate(2022, 10, 1), 0, QTime(1, 15), QDate(2022, 10, 2)},
         {"America/Asuncion", QDate(2023, 9, 30), 0, QTime(1, 15), QDate(2023, 10, 1)},
         // The ordinary 02:00 changes.
         {"Europe/Amsterdam", QDate(2016, 3, 27), 2, QTime(3, 15), QDate(2016, 3, 27)},
-        {"Europe/Amsterdam", QDate(2024, 3, 31), 2, QTime(3, 15), QDate(2024, 3, 31)},
         {"America/New_York", QDate(2024, 3, 10), 2, QTime(3, 15), QDate(2024, 3, 10)},
     };
     for (const auto &c : cases) {

@@ -65,38 +65,34 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
     EXPECT_NE(output.find("duedate this hour="), std::string::npos) << output;
 }
 
-TEST_F(SettingsWindowTest, StoredValuesOfOtherShapesShowAsTheyAreMeant)
+TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
 {
-    for (const QVariant &on : {QVariant(2), QVariant(-1), QVariant(0.5)}) {
-        writeSettings(
-            {{"mpg_download", on}, {"mxf_download", on}, {"automatic_download", on}, {"minutes_after_hour", 20}});
-        delegate.readFromPlist();
-        EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked() && delegate.setAutomaticDownload->isChecked())
-            << on.toString().toStdString();
-        EXPECT_EQ(delegate.nrOfDownloads, 2);
-        EXPECT_EQ(delegate.setMinutesAfterHour->text(), "20");
-        pressOK();
-        EXPECT_EQ(stored().value("mpg_download"), 1);
-        EXPECT_EQ(stored().value("minutes_after_hour"), "20");
-    }
+    // Any number but 0 is on, and a number of minutes is its text.
+    writeSettings({{"mpg_download", 2}, {"mxf_download", -1}, {"automatic_download", 0.5}, {"minutes_after_hour", 20}});
+    delegate.readFromPlist();
+    EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked() && delegate.setAutomaticDownload->isChecked());
+    EXPECT_EQ(delegate.nrOfDownloads, 2);
+    pressOK();
+    EXPECT_EQ(stored().value("mpg_download"), 1);
+    EXPECT_EQ(stored().value("minutes_after_hour"), "20");
+    // Other kinds read as their defaults, without an alert.
+    writeSettings({{"mpg_url", 5},
+                   {"mpg_download", "yes"},
+                   {"mxf_download", QVariantList{}},
+                   {"username", QVariantMap{}},
+                   {"minutes_after_hour", true},
+                   {"automatic_download", QByteArray("1")}});
+    delegate.readFromPlist();
+    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked() && !delegate.setDownloadFormatMXF->isChecked());
+    EXPECT_EQ(delegate.setMinutesAfterHour->text(), "5");
+    EXPECT_TRUE(services.alerts.shown.empty());
+    EXPECT_EQ(services.timers.liveTimers(), 1);
     for (const QString &text : {QString(" 7"), QString("abc"), QString("")}) { // any minutes text, as typed
         delegate.setMinutesAfterHour->setText(text);
         pressOK();
         EXPECT_EQ(stored().value("minutes_after_hour").toString(), text);
         EXPECT_EQ(services.timers.liveTimers(), 0); // and nothing is armed from it
     }
-}
-
-TEST_F(SettingsWindowTest, TheNumberOfFilesFollowsBothBoxesAndOKLeavesOneTimer)
-{
-    for (const auto &[mpeg, mxf, expected] : std::vector<std::tuple<bool, bool, int>>{
-             {true, true, 2}, {true, false, 1}, {false, true, 1}, {false, false, 1}}) {
-        delegate.setDownloadFormatMPEG->setChecked(mpeg);
-        delegate.setDownloadFormatMXF->setChecked(mxf);
-        pressOK();
-        EXPECT_EQ(delegate.nrOfDownloads, expected) << mpeg << mxf;
-    }
-    EXPECT_EQ(services.timers.liveTimers(), 1);
 }
 
 TEST_F(SettingsWindowTest, ClosingWithoutOKKeepsTheEditsAndSavesNothing)

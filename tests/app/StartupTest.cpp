@@ -1,5 +1,4 @@
 #include "AppFixture.h"
-#include "Helpers.h"
 
 namespace {
 
@@ -67,6 +66,7 @@ TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
     EXPECT_FALSE(delegate.appSettings.contains("extra"));
     EXPECT_EQ(delegate.appSettings.value("username"), "ann");
     EXPECT_FALSE(delegate.appSettings.contains("password")); // the file lacks it
+    EXPECT_EQ(services.timers.liveTimers(), 1);              // and a missing switch reads as on
     delegate.writeToPlist();
     const QVariantMap saved = stored();
     EXPECT_FALSE(saved.contains("extra"));
@@ -76,24 +76,6 @@ TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
     EXPECT_EQ(saved.value("mpg_download").typeId(), QMetaType::LongLong);
     EXPECT_EQ(saved.value("minutes_after_hour"), QVariant(QString("7")));
     EXPECT_EQ(saved.value("password"), "");
-}
-
-TEST_F(StartupTest, ValuesOfTheWrongKindReadAsTheirDefaults)
-{
-    writeSettings({{"mpg_url", 5},
-                   {"mpg_download", "yes"},
-                   {"mxf_download", QVariantList{}},
-                   {"username", QVariantMap{}},
-                   {"minutes_after_hour", true},
-                   {"downloadfilepath", 3.5},
-                   {"start_at_startup", "no"},
-                   {"automatic_download", QByteArray("1")}});
-    start();
-    EXPECT_TRUE(services.alerts.shown.empty());
-    EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked() && !delegate.setDownloadFormatMXF->isChecked());
-    EXPECT_EQ(delegate.setMinutesAfterHour->text(), "5");
-    EXPECT_EQ(services.timers.liveTimers(), 1);
-    EXPECT_NE(output.find("duedate this hour=2016-03-01 "), std::string::npos);
 }
 
 TEST_F(StartupTest, QuitEndsTheApplicationWithoutSaving)
@@ -117,52 +99,6 @@ TEST_F(StartupTest, WithoutATrayTheSettingsWindowComesUpOnce)
     ASSERT_EQ(services.notifier.posted.size(), 1u);
     EXPECT_EQ(services.notifier.posted[0].title, "ZandorUpdate is running");
     EXPECT_EQ(services.timers.liveTimers(), 1); // the hourly job runs on
-}
-
-TEST_F(StartupTest, BothFormsAreRequestedMpegFirstWithTheStoredCredentials)
-{
-    start();
-    auto client = std::make_unique<RecordingHttpClient>();
-    RecordingHttpClient *recorder = client.get();
-    services.useHttp(std::move(client));
-    delegate.appSettings.insert("mxf_download", 1);
-    delegate.appSettings.insert("username", "ann");
-    delegate.appSettings.insert("password", "pw");
-    delegate.downloadFromRemote(true);
-    ASSERT_EQ(recorder->requests.size(), 2u);
-    const auto &[mpeg, mxf] = std::tie(recorder->requests[0], recorder->requests[1]);
-    EXPECT_EQ(QStringList({mpeg.url, mxf.url, mpeg.user, mpeg.password, mpeg.folder}),
-              QStringList({delegate.appSettings.value("mpg_url").toString(),
-                           delegate.appSettings.value("mxf_url").toString(), "ann", "pw", home.documents()}));
-}
-
-TEST(Helpers, AlertsHaveExactlyTheirButtonsAndSound)
-{
-    TestHome home;
-    DoubledServices services;
-    ShowInfoMessageModal("Head", "Body");
-    services.alerts.answers.push_back({platform::kAlertAborted, {}});
-    ShowInfoMessageModal("Loud", "Body", true);
-    ASSERT_EQ(services.alerts.shown.size(), 2u);
-    EXPECT_FALSE(services.alerts.shown[0].soundPlayed);
-    EXPECT_TRUE(services.alerts.shown[1].soundPlayed);
-    EXPECT_EQ(services.alerts.shown[1].spec.messageText, "Loud");
-    EXPECT_EQ(services.alerts.shown[1].spec.buttons, QStringList{"OK"});
-
-    EXPECT_TRUE(dialogOKCancel("Q", "T"));
-    services.alerts.answers.push_back({platform::kAlertFirstButton + 1, {}});
-    EXPECT_FALSE(dialogOKCancel("Q", "T"));
-    services.alerts.answers.push_back({platform::kAlertAborted, {}});
-    EXPECT_FALSE(dialogOKCancel("Q", "T"));
-    EXPECT_EQ(services.alerts.shown.back().spec.buttons, (QStringList{"OK", "Cancel"}));
-    EXPECT_EQ(services.alerts.played, 1);
-
-    EXPECT_EQ(inputString("M", "Q", "default"), "default");
-    services.alerts.answers.push_back({platform::kAlertFirstButton, "edited"});
-    EXPECT_EQ(inputString("M", "Q", "default"), "edited");
-    services.alerts.answers.push_back({platform::kAlertFirstButton + 1, "edited"});
-    EXPECT_EQ(inputString("M", "Q", "default"), "");
-    EXPECT_EQ(services.alerts.shown.back().spec.accessoryText, "default");
 }
 
 } // namespace

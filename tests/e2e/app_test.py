@@ -4,6 +4,7 @@ clip from nginx over HTTPS and says so by notification; a later one that gets
 an error page instead of a clip leaves the clip alone; the session's end in
 the middle of a download leaves nothing partial."""
 
+import fcntl
 import os
 import signal
 import subprocess
@@ -61,11 +62,17 @@ try:
     # and what an earlier crash left is cleared at the next start.
     abandoned = os.path.join(clips, ".zandor.mpeg.part-Ab12Cd")
     open(abandoned, "wb").write(b"left by a crash")
+    held, foreign = os.path.join(clips, ".zandor.mxf.part-Xy34Zw"), os.path.join(clips, ".notes.txt.part-Ab12Cd")
+    open(foreign, "wb").close()
+    holder = open(held, "wb")  # still being written by someone
+    fcntl.flock(holder, fcntl.LOCK_EX)
     server.publish("zandor.mpeg", clip * 20)
     write_settings(desktop, mpg_url=server.url("zandor.mpeg", slow=True), minutes_after_hour="-120")
     fourth = desktop.start(argv, "app3.log")
-    partial = lambda: [n for n in os.listdir(clips) if ".part-" in n and n != os.path.basename(abandoned)]
+    partial = lambda: [n for n in os.listdir(clips)
+                       if n.startswith(".zandor.mpeg.part-") and os.path.join(clips, n) != abandoned]
     check(wait_for(lambda: not os.path.exists(abandoned), 30), "an abandoned partial file is removed at start")
+    check(os.path.exists(held) and os.path.exists(foreign), "one still locked, or not of ours, stays")
     check(wait_for(partial, 30), "a slow download is under way")
     fourth.send_signal(signal.SIGHUP)
     check(fourth.wait(20) == 0, "SIGHUP ends the app cleanly during a download")

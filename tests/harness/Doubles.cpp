@@ -1,7 +1,5 @@
 #include "Doubles.h"
 
-#include "CurlHttpClient.h"
-
 #include <QFile>
 
 void FakeStatusItem::setImage(const QIcon &image)
@@ -17,20 +15,7 @@ void FakeStatusItem::setImage(const QIcon &image)
 }
 
 DoubledServices::DoubledServices(const QString &resourcesDir)
-    : folders(resourcesDir.isEmpty() ? QStringLiteral(ZU_TEST_RESOURCES_DIR) : resourcesDir),
-      http(std::make_unique<platform::CurlHttpClient>())
-{
-    install();
-}
-
-void DoubledServices::useHttp(std::unique_ptr<platform::HttpClient> client)
-{
-    http = std::move(client);
-    scope_.reset();
-    install();
-}
-
-void DoubledServices::install()
+    : folders(resourcesDir.isEmpty() ? QStringLiteral(ZU_TEST_RESOURCES_DIR) : resourcesDir)
 {
     scope_ = std::make_unique<platform::ServicesScope>(platform::Services{.folders = &folders,
                                                                           .statusItem = &statusItem,
@@ -38,7 +23,7 @@ void DoubledServices::install()
                                                                           .alertSound = &alerts,
                                                                           .notifier = &notifier,
                                                                           .systemLog = &systemLog,
-                                                                          .http = http.get(),
+                                                                          .http = &http,
                                                                           .clock = &clock,
                                                                           .timers = &timers,
                                                                           .sleepWatcher = &sleepWatcher,

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Application.h"
+#include "CurlHttpClient.h"
 #include "Dialogs.h"
 #include "Folders.h"
-#include "HttpClient.h"
 #include "LoginItems.h"
 #include "MediaAsset.h"
 #include "Notifier.h"
@@ -16,7 +16,6 @@
 #include <QDateTime>
 #include <QMenu>
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -34,25 +33,15 @@ struct RecordedAlert {
 class RecordingAlerts final : public platform::Alerts, public platform::AlertSound {
 public:
     std::vector<RecordedAlert> shown;
-    std::deque<platform::AlertOutcome> answers; // default: the first button
-    int played = 0;
     std::function<void()> onShow;
 
-    void playAlert() override
-    {
-        ++played;
-        soundPending_ = true;
-    }
+    void playAlert() override { soundPending_ = true; }
     platform::AlertOutcome runModal(const platform::AlertSpec &spec) override
     {
         shown.push_back({spec, std::exchange(soundPending_, false)});
         if (onShow)
             onShow();
-        if (answers.empty())
-            return {platform::kAlertFirstButton, spec.accessoryText.value_or(QString())};
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return {platform::kAlertFirstButton, spec.accessoryText.value_or(QString())};
     }
 
 private:
@@ -175,21 +164,19 @@ public:
     void terminate() override { ++terminations; }
 };
 
-// Every double in one place, installed for the object's lifetime. The HTTP
-// client is the real one unless a test swaps it.
+// Every double in one place, installed for the object's lifetime, with the
+// real HTTP client.
 class DoubledServices {
 public:
     explicit DoubledServices(const QString &resourcesDir = {});
     ~DoubledServices();
-    // Puts another HTTP client in place of the real one.
-    void useHttp(std::unique_ptr<platform::HttpClient> client);
 
     platform::DesktopFolders folders;
     FakeStatusItem statusItem;
     RecordingAlerts alerts;
     RecordingNotifier notifier;
     RecordingSystemLog systemLog;
-    std::unique_ptr<platform::HttpClient> http;
+    platform::CurlHttpClient http;
     FakeClock clock;
     FakeTimers timers;
     FakeSleepWatcher sleepWatcher;
@@ -200,13 +187,5 @@ public:
     platform::FfmpegMediaInspector media;
 
 private:
-    void install();
     std::unique_ptr<platform::ServicesScope> scope_;
-};
-
-// Remembers what it was asked to fetch and answers nothing.
-class RecordingHttpClient final : public platform::HttpClient {
-public:
-    std::vector<platform::HttpRequest> requests;
-    void download(const platform::HttpRequest &request, Progress, Completion) override { requests.push_back(request); }
 };

@@ -20,7 +20,6 @@ public:
     QString settingsFile() const { return file(QStringLiteral(".local/share/ZandorUpdate/appSettings.plist")); }
     QString documents() const { return file(QStringLiteral("Documents")); }
     QString autostart() const { return file(QStringLiteral(".config/autostart")); }
-    QString systemAutostart() const { return file(QStringLiteral("etc/xdg/autostart")); }
 
 private:
     void set(const char *name, const QString &value);

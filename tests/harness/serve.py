@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""The C++ tests' helper processes, made by the same code (scripts/lib) as
-the end-to-end tests' own. `serve.py bus [system]`: a private bus. `serve.py
-mock ADDRESS TEMPLATE [PARAMETERS]`: python3-dbusmock's template on that bus,
-logging every call. `serve.py servers`: the test certificate authority, two real clips,
-nginx serving them behind Basic authentication (news / secret) and the fault
-server. Each prints one JSON line of facts when ready and runs until its
+"""The C++ tests' helper processes, made by the same code (scripts/lib) as the
+end-to-end tests' own. `serve.py bus`: a private bus. `serve.py mock ADDRESS
+[PARAMETERS]`: python3-dbusmock's notification daemon on that bus, logging
+every call. `serve.py servers`: the test certificate authority, two real
+clips, nginx serving them behind Basic authentication (news / secret) and the
+fault server. Each prints one JSON line of facts when ready and runs until its
 standard input closes, then stops what it started."""
 
 import json
@@ -19,15 +19,12 @@ work = Processes()
 try:
     command, args = sys.argv[1], sys.argv[2:]
     if command == "bus":
-        facts = {"address": work.start_bus(*args)}
+        facts = {"address": work.start_bus()}
     elif command == "mock":
-        address, template = args[:2]
-        system = template == "logind"
-        work.env["DBUS_%s_BUS_ADDRESS" % ("SYSTEM" if system else "SESSION")] = address
-        work.start([PYTHON, "-m", "dbusmock", "--template", template, "-l", work.path("calls.log")] +
-                   (["--system"] if system else []) + (["-p"] + args[2:3] if args[2:] else []), "mock.log")
-        name = "org.freedesktop.login1" if system else "org.freedesktop.Notifications"
-        assert wait_for(lambda: work.has_name(name, address)), "no " + name
+        work.env["DBUS_SESSION_BUS_ADDRESS"] = args[0]
+        work.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l", work.path("calls.log")] +
+                   (["-p"] + args[1:2] if args[1:] else []), "mock.log")
+        assert wait_for(lambda: work.has_name("org.freedesktop.Notifications", args[0])), "no notification daemon"
         facts = {"log": work.path("calls.log")}
     elif command == "servers":
         news = NewsServer(work)

@@ -38,18 +38,6 @@ TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
     EXPECT_TRUE(present);
 }
 
-TEST_F(LoginItemsTest, TheAppsEntryIsNamedAfterItsDesktopFileIdBesideThreeOthers)
-{
-    addEntry("a-first.desktop", "/bin/true");
-    addEntry("m-second.desktop", "sh -c true");
-    addEntry("zz-third.desktop", "\"/bin/echo\" %U");
-    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
-              "There are 3 login items\nApplication was added to login items\n");
-    EXPECT_EQ(entries(), (QStringList{"a-first.desktop", "m-second.desktop", "zandorupdate.desktop",
-                                      "zz-third.desktop"})); // no order to keep: a name an administrator knows
-    EXPECT_TRUE(applicationIsInStartUpItems());
-}
-
 TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
 {
     const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";
@@ -75,22 +63,6 @@ TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
     EXPECT_EQ(entries().size(), 7);
 }
 
-TEST_F(LoginItemsTest, SystemEntriesCountAndAUserEntryOfTheSameNameOverridesThem)
-{
-    const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";
-    writeFile(QDir(home.systemAutostart()).filePath("zandorupdate.desktop"), self);
-    writeFile(QDir(home.systemAutostart()).filePath("other.desktop"), "[Desktop Entry]\nExec=/bin/true\n");
-    EXPECT_EQ(capturedOutput([] { EXPECT_TRUE(applicationIsInStartUpItems()); }), "There are 2 login items\n");
-    // Off: the administrator's entry stays, the user's override hides it.
-    capturedOutput([] { toggleLaunchAtStartup(); });
-    EXPECT_TRUE(QFileInfo::exists(QDir(home.systemAutostart()).filePath("zandorupdate.desktop")));
-    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("Hidden=true"));
-    EXPECT_EQ(capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); }), "There are 1 login items\n");
-    // And on again: the user's entry starts it.
-    capturedOutput([] { toggleLaunchAtStartup(); });
-    EXPECT_TRUE(applicationIsInStartUpItems());
-}
-
 TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
 {
     const QByteArray exec = "\"" + self().toUtf8() + "\"";
@@ -100,38 +72,6 @@ TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
               "There are 2 login items\nApplication was removed from login items\n");
     EXPECT_EQ(entries(), QStringList{"b.desktop"});
     EXPECT_TRUE(applicationIsInStartUpItems());
-}
-
-TEST_F(LoginItemsTest, EntriesThatDoNotResolveAreReportedAndSkipped)
-{
-    addEntry("gone.desktop", "/nowhere/program --flag");
-    writeFile(entry("empty.desktop"), "");
-    writeFile(entry("binary.desktop"), QByteArray("\x00\xff\x10\x80garbage", 12));
-    writeFile(entry("latin1.desktop"), "[Desktop Entry]\nName=caf\xe9\nExec=/bin/true\n");
-    writeFile(entry("noexec.desktop"), "[Desktop Entry]\nName=x\n");
-    writeFile(entry("huge.desktop"), "[Desktop Entry]\nExec=/bin/true\nX=" + QByteArray(3 << 20, 'a') + "\n");
-    writeFile(entry("long-exec.desktop"), "[Desktop Entry]\nExec=/bin/" + QByteArray(900000, 'x') + " %U\n");
-    writeFile(entry("notes.txt"), "not an entry");
-    const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
-    // notes.txt is no entry at all, and no session starts an empty or binary one.
-    EXPECT_EQ(out.substr(0, out.find('\n')), "There are 5 login items");
-    EXPECT_EQ(occurrences(out, "Unknown login application\n"), 4) << out;
-}
-
-TEST_F(LoginItemsTest, ExecWithQuotesFieldCodesAndEnvironmentResolves)
-{
-    using platform::desktopEntryProgram;
-    auto program = [](const QByteArray &exec) {
-        return desktopEntryProgram("[Desktop Entry]\nExec=" + exec + "\n").value_or("none");
-    };
-    EXPECT_EQ(program("\"/bin/echo\" %U"), "/bin/echo");
-    EXPECT_EQ(program("echo %f"), QFileInfo("/usr/bin/echo").exists() ? "/usr/bin/echo" : "/bin/echo");
-    EXPECT_EQ(program("env LANG=C /bin/true"), QFileInfo("/usr/bin/env").exists() ? "/usr/bin/env" : "/bin/env");
-    EXPECT_EQ(program("\"unterminated"), "none");
-    EXPECT_EQ(program(""), "none");
-    bool hidden = false;
-    desktopEntryProgram("[Desktop Entry]\nExec=/bin/true\nHidden=true\n", &hidden);
-    EXPECT_TRUE(hidden);
 }
 
 TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
@@ -146,16 +86,6 @@ TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
     const auto snapshot = list->snapshot();
     ASSERT_EQ(snapshot.size(), 1u);
     EXPECT_EQ(list->resolve(snapshot[0]).target, QFileInfo(odd).canonicalFilePath());
-}
-
-TEST_F(LoginItemsTest, AFileInsteadOfTheFolderCannotBeOpened)
-{
-    writeFile(home.autostart(), "not a folder");
-    bool present = true;
-    EXPECT_EQ(capturedOutput([&] { present = applicationIsInStartUpItems(); }), "");
-    EXPECT_FALSE(present);
-    EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }), "");
-    EXPECT_EQ(readFile(home.autostart()), "not a folder");
 }
 
 } // namespace

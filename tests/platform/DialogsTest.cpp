@@ -1,8 +1,7 @@
 #include "Dialogs.h"
 #include "Testing.h"
 
-#include <QLineEdit>
-#include <QPushButton>
+#include <QAbstractButton>
 
 namespace {
 
@@ -68,34 +67,6 @@ TEST(QtAlerts, TellsWhichButtonEndedIt)
     answerNextBox([](QMessageBox &box) { box.close(); });
     EXPECT_NE(alerts.runModal(AlertSpec{"Q", "T", {"OK", "Cancel"}, std::nullopt}).response,
               platform::kAlertFirstButton);
-}
-
-TEST(QtAlerts, TheAccessoryIsAPreFilledOneLineEdit)
-{
-    platform::QtAlerts alerts;
-    QSize size;
-    QString initial;
-    answerNextBox([&](QMessageBox &box) {
-        auto *edit = box.findChild<QLineEdit *>("accessoryText");
-        ASSERT_NE(edit, nullptr);
-        size = edit->size();
-        initial = edit->text();
-        edit->setText("typed");
-        button(box, "OK")->click();
-    });
-    const auto outcome = alerts.runModal(AlertSpec{"M", "Q", {"OK", "Cancel"}, QString("default")});
-    EXPECT_EQ(size, QSize(200, 24));
-    EXPECT_EQ(initial, "default");
-    EXPECT_EQ(outcome.response, platform::kAlertFirstButton);
-    EXPECT_EQ(outcome.accessoryText, "typed");
-}
-
-TEST(CanberraAlertSound, WithoutASoundServerItDoesNothingAndReturns)
-{
-    platform::CanberraAlertSound sound;
-    sound.playAlert();
-    sound.playAlert();
-    SUCCEED();
 }
 
 } // namespace

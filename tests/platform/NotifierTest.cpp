@@ -7,8 +7,7 @@ namespace {
 std::pair<std::string, int> notified(const QString &capabilities)
 {
     HelperProcess bus({"bus"});
-    HelperProcess daemon(
-        {"mock", bus["address"], "notification_daemon", QString(R"({"capabilities": "%1"})").arg(capabilities)});
+    HelperProcess daemon({"mock", bus["address"], QString(R"({"capabilities": "%1"})").arg(capabilities)});
     EXPECT_TRUE(bus.ok() && daemon.ok());
     auto log = [&] { return readFile(daemon["log"]).toStdString(); };
     const QString name = QUuid::createUuid().toString();
@@ -61,7 +60,7 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
         notifier.post("Two", "2");
         waitUntil([&] { return own.posted.size() >= 2; }, 10000);
         // A daemon that starts after the app gets the next one.
-        HelperProcess daemon({"mock", bus["address"], "notification_daemon"});
+        HelperProcess daemon({"mock", bus["address"]});
         ASSERT_TRUE(daemon.ok());
         notifier.post("Later", "3");
         EXPECT_TRUE(waitUntil([&] { return readFile(daemon["log"]).contains("Notify"); }));
@@ -71,37 +70,6 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
     EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;
     EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}}));
     EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 1) << out;
-
-    // No bus at all: the same, at once.
-    RecordingNotifier other;
-    capturedOutput([&] {
-        platform::DBusNotifier notifier(QDBusConnection(QStringLiteral("not connected")), &other, "icon");
-        notifier.post("Three", "3");
-    });
-    EXPECT_EQ(other.posted.size(), 1u);
-}
-
-TEST(PopupNotifier, EachShowsOnItsOwnTakesNoFocusAndGoesAwayByItself)
-{
-    platform::PopupNotifier popups(std::chrono::milliseconds(300));
-    popups.post("File Succesfully Received", "/home/u/<b>News</b> & Weather/zandor.mpeg");
-    popups.post("Second", "");
-    const auto shown = popups.shown();
-    ASSERT_EQ(shown.size(), 2u);
-    for (QWidget *popup : shown) {
-        EXPECT_TRUE(popup->isVisible());
-        EXPECT_TRUE(popup->testAttribute(Qt::WA_ShowWithoutActivating));
-        EXPECT_TRUE(popup->windowFlags() & Qt::WindowDoesNotAcceptFocus);
-        EXPECT_FALSE(popup->isActiveWindow());
-    }
-    QStringList texts;
-    for (QLabel *label : shown[0]->findChildren<QLabel *>()) {
-        EXPECT_EQ(label->textFormat(), Qt::PlainText);
-        texts << label->text();
-    }
-    EXPECT_EQ(texts, (QStringList{"File Succesfully Received", "/home/u/<b>News</b> & Weather/zandor.mpeg"}));
-    EXPECT_NE(shown[0]->geometry().top(), shown[1]->geometry().top()); // stacked, not replaced
-    EXPECT_TRUE(waitUntil([&] { return popups.shown().empty(); }, 5000));
 }
 
 } // namespace

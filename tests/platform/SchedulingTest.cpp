@@ -1,10 +1,6 @@
-#include "Dialogs.h"
-#include "SleepWatcher.h"
 #include "Testing.h"
 #include "Timers.h"
 
-#include <QDBusVariant>
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace {
@@ -31,8 +27,6 @@ TEST(WallClockTimers, FiresAtTheWallClockTimeThenEveryInterval)
     timer->invalidate(); // harmless
     EXPECT_FALSE(timer->isValid());
     const size_t count = firings.size();
-    QElapsedTimer quiet;
-    quiet.start();
     waitUntil([] { return false; }, 700);
     EXPECT_EQ(firings.size(), count);
 }
@@ -48,20 +42,6 @@ TEST(WallClockTimers, APastFireDateFiresAtOnceAndMissedOnesAreNotMadeUp)
     EXPECT_EQ(firings, 1);
 }
 
-TEST(WallClockTimers, FiresWhileAModalBoxIsOpen)
-{
-    platform::WallClockTimers timers;
-    int firings = 0;
-    auto timer = timers.scheduleRepeating(QDateTime::currentDateTime().addMSecs(100), 100ms, {[&] { ++firings; }, {}});
-    QTimer::singleShot(600, [] {
-        if (QWidget *box = QApplication::activeModalWidget())
-            box->close();
-    });
-    platform::QtAlerts alerts;
-    alerts.runModal({"Waiting", "", {"OK"}, std::nullopt});
-    EXPECT_GE(firings, 3);
-}
-
 TEST(WallClockTimers, AHandlerMayReplaceItsOwnTimer)
 {
     platform::WallClockTimers timers;
@@ -73,39 +53,6 @@ TEST(WallClockTimers, AHandlerMayReplaceItsOwnTimer)
     };
     timer = timers.scheduleRepeating(QDateTime::currentDateTime().addMSecs(50), 1h, {rearm, {}});
     EXPECT_TRUE(waitUntil([&] { return firings >= 3; }, 5000));
-}
-
-TEST(LogindSleepWatcher, PrepareForSleepBecomesSleepAndWake)
-{
-    HelperProcess bus({"bus", "system"});
-    HelperProcess logind({"mock", bus["address"], "logind"});
-    ASSERT_TRUE(logind.ok());
-    const QString name = QUuid::createUuid().toString();
-    QDBusConnection connection = QDBusConnection::connectToBus(bus["address"], name);
-    std::vector<QString> seen;
-    {
-        platform::LogindSleepWatcher watcher(connection);
-        watcher.subscribe(platform::kWillSleepNotification, [&](const QString &n) { seen.push_back(n); });
-        watcher.subscribe(platform::kDidWakeNotification, [&](const QString &n) { seen.push_back(n); });
-        for (const bool sleeping : {true, false}) {
-            QDBusMessage request = QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
-                                                                  "org.freedesktop.DBus.Mock", "EmitSignal");
-            request << QString("org.freedesktop.login1.Manager") << QString("PrepareForSleep") << QString("b")
-                    << QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(sleeping))});
-            const QDBusMessage reply = connection.call(request);
-            ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
-        }
-        ASSERT_TRUE(waitUntil([&] { return seen.size() >= 2; }, 5000));
-    }
-    QDBusConnection::disconnectFromBus(name);
-    EXPECT_EQ(seen, (std::vector<QString>{platform::kWillSleepNotification, platform::kDidWakeNotification}));
-}
-
-TEST(LogindSleepWatcher, WithoutASystemBusItSaysSoOnceAndCarriesOn)
-{
-    const std::string out =
-        capturedOutput([] { platform::LogindSleepWatcher watcher(QDBusConnection(QStringLiteral("none"))); });
-    EXPECT_EQ(out, "No system bus or logind: sleep and wake will not be noticed\n");
 }
 
 } // namespace

@@ -137,29 +137,6 @@ TEST_F(StoreTest, AFileRemovedReadOnlyOrUnreadableIsNeverLost)
     EXPECT_EQ(fileContents(), (QVariantMap{{"appSettings", QVariantMap{{"a", "b"}}}}));
 }
 
-TEST(PlistFormat, EveryValueKindSurvivesARoundTrip)
-{
-    const QVariantMap original{
-        {"text", QString::fromUtf8("Grüße \xF0\x9F\x93\xBA & <tags>")},
-        {"integer", qint64(42)},
-        {"negative", qint64(-5)},
-        {"real", 2.5},
-        {"yes", true},
-        {"no", false},
-        {"date", QDateTime(QDate(2016, 3, 1), QTime(10, 5, 7), QTimeZone::utc())},
-        {"data", QByteArray("\x00\x01\xff", 3)},
-        {"array", QVariantList{qint64(1), QString("two"), QVariantList{}}},
-        {"dict", QVariantMap{{"nested", QVariantMap{{"deep", QString("x")}}}}},
-        {"empty", QString()},
-    };
-    const auto back = parsePlistDictionary(toXmlPlist(original));
-    ASSERT_TRUE(back);
-    for (auto it = original.cbegin(); it != original.cend(); ++it) {
-        EXPECT_EQ(back->value(it.key()), it.value()) << it.key().toStdString();
-        EXPECT_EQ(back->value(it.key()).typeId(), it.value().typeId()) << it.key().toStdString();
-    }
-}
-
 TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
 {
     // What fuzzing and odd files found, each named by what must happen to it.
