@@ -20,6 +20,10 @@ const QStringList kMpegExtensions{QStringLiteral("mpeg"), QStringLiteral("mpg"),
                                   QStringLiteral("m2p"),  QStringLiteral("vob"), QStringLiteral("ts"),
                                   QStringLiteral("m2ts"), QStringLiteral("mts"), QStringLiteral("m2t")};
 const QStringList kMxfExtensions{QStringLiteral("mxf")};
+// The containers (FFmpeg's names) a clip of each form comes in: MPEG program
+// and transport streams, or plain MPEG video; MXF.
+const QStringList kMpegFormats{QStringLiteral("mpeg"), QStringLiteral("mpegts"), QStringLiteral("mpegvideo")};
+const QStringList kMxfFormats{QStringLiteral("mxf")};
 
 } // namespace
 
@@ -73,6 +77,7 @@ void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
     request.password = textSetting(kPassword);
     request.folder = folder;
     request.clipExtensions = mxfForm ? kMxfExtensions : kMpegExtensions;
+    request.clipFormats = mxfForm ? kMxfFormats : kMpegFormats;
     request.defaultName = mxfForm ? QStringLiteral("zandor.mxf") : QStringLiteral("zandor.mpeg");
     request.caFile = certificateAuthorityFile;
 

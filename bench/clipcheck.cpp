@@ -20,7 +20,8 @@ int main(int argc, char *argv[])
     using Clock = std::chrono::steady_clock;
     auto once = [&] {
         const auto start = Clock::now();
-        const bool clip = !platform::whyNotAClip(path, "application/octet-stream", size);
+        const bool clip =
+            !platform::whyNotAClip(path, {"mpeg", "mpegts", "mpegvideo", "mxf"}, "application/octet-stream", size);
         return std::make_pair(std::chrono::duration<double, std::milli>(Clock::now() - start).count(), clip);
     };
     const auto [first, clip] = once();

@@ -21,6 +21,8 @@ int main(int argc, char *argv[])
     request.password = QString::fromLocal8Bit(argv[4]);
     request.folder = QString::fromLocal8Bit(argv[5]);
     request.defaultName = QStringLiteral("fetched");
+    request.clipFormats = {QStringLiteral("mpeg"), QStringLiteral("mpegts"),
+                           QStringLiteral("mxf")}; // as the app checks
     request.caFile = QString::fromLocal8Bit(argv[6]);
     int status = 1;
     QElapsedTimer clock;

@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <chrono>
-#include <dlfcn.h>
-#include <mutex>
+#include <memory>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -19,83 +19,129 @@ using Clock = std::chrono::steady_clock;
 // program and transport streams, MXF); a page of HTML is refused at once.
 constexpr int64_t kProbeBytes = 512 * 1024;
 constexpr int64_t kAnalyseMicroseconds = 500'000;
+constexpr int kMostPackets = 2000; // a first picture comes long before this
 constexpr auto kLongestCheck = std::chrono::seconds(5);
-
-// The few entry points of libavformat we need, loaded on first use.
-struct Avformat {
-    decltype(&avformat_alloc_context) allocContext = nullptr;
-    decltype(&avformat_open_input) openInput = nullptr;
-    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
-    decltype(&avformat_close_input) closeInput = nullptr;
-    decltype(&av_log_set_level) setLogLevel = nullptr;
-
-    bool loaded() const { return allocContext && openInput && findStreamInfo && closeInput && setLogLevel; }
-};
-
-template <typename T> void resolve(void *library, const char *name, T &function)
-{
-    function = reinterpret_cast<T>(dlsym(library, name));
-}
-
-const Avformat &avformat()
-{
-    static Avformat functions;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const QByteArray name = "libavformat.so." + QByteArray::number(LIBAVFORMAT_VERSION_MAJOR);
-        void *library = dlopen(name.constData(), RTLD_LAZY | RTLD_LOCAL);
-        if (!library)
-            return;
-        resolve(library, "avformat_alloc_context", functions.allocContext);
-        resolve(library, "avformat_open_input", functions.openInput);
-        resolve(library, "avformat_find_stream_info", functions.findStreamInfo);
-        resolve(library, "avformat_close_input", functions.closeInput);
-        resolve(library, "av_log_set_level", functions.setLogLevel); // libavutil, loaded with it
-        if (functions.loaded())
-            functions.setLogLevel(AV_LOG_QUIET);
-    });
-    return functions;
-}
 
 int interrupted(void *deadline)
 {
     return Clock::now() > *static_cast<Clock::time_point *>(deadline) ? 1 : 0;
 }
 
-bool hasPictureOrSound(const QString &path)
+struct InputCloser {
+    void operator()(AVFormatContext *format) const { avformat_close_input(&format); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext *codec) const { avcodec_free_context(&codec); }
+};
+struct PacketFreer {
+    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
+};
+struct FrameFreer {
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+using Codec = std::unique_ptr<AVCodecContext, CodecFreer>;
+
+bool isOneOf(const char *names, const QStringList &formats)
 {
-    const Avformat &av = avformat();
-    if (!av.loaded())
-        return true; // without FFmpeg we cannot judge; the transfer itself was sound
-    Clock::time_point deadline = Clock::now() + kLongestCheck;
-    AVFormatContext *format = av.allocContext();
-    if (!format)
-        return false;
-    format->interrupt_callback = {interrupted, &deadline};
-    format->probesize = kProbeBytes;
-    format->max_analyze_duration = kAnalyseMicroseconds;
-    if (av.openInput(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
-        return false; // frees the context
-    bool found = false;
-    if (av.findStreamInfo(format, nullptr) >= 0) {
-        for (unsigned i = 0; i < format->nb_streams && !found; ++i) {
-            const AVMediaType type = format->streams[i]->codecpar->codec_type;
-            found = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
-        }
+    // A demuxer may carry several names: "mov,mp4,m4a,…".
+    const QStringList own = QString::fromLatin1(names).split(QLatin1Char(','));
+    for (const QString &name : own)
+        if (formats.contains(name))
+            return true;
+    return false;
+}
+
+// A decoder for each audio and video stream (not a cover picture).
+std::vector<Codec> openDecoders(AVFormatContext *format)
+{
+    std::vector<Codec> decoders(format->nb_streams);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream *stream = format->streams[i];
+        const AVMediaType type = stream->codecpar->codec_type;
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) ||
+            (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+        Codec codec(decoder ? avcodec_alloc_context3(decoder) : nullptr);
+        if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
+            continue;
+        codec->err_recognition |= AV_EF_EXPLODE; // garbage is an error, not a concealed picture
+        codec->thread_count = 1;
+        if (avcodec_open2(codec.get(), decoder, nullptr) == 0)
+            decoders[i] = std::move(codec);
     }
-    av.closeInput(&format);
-    return found;
+    return decoders;
+}
+
+// Whether any audio or video stream yields a decoded frame from the start.
+bool firstFramesDecode(AVFormatContext *format)
+{
+    std::vector<Codec> decoders = openDecoders(format);
+    const std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    const std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    if (!packet || !frame)
+        return false;
+    const auto yields = [&](AVCodecContext *codec, const AVPacket *input) {
+        if (avcodec_send_packet(codec, input) < 0)
+            return false;
+        return avcodec_receive_frame(codec, frame.get()) == 0;
+    };
+    for (int n = 0; n < kMostPackets && av_read_frame(format, packet.get()) >= 0; ++n) {
+        AVCodecContext *codec =
+            unsigned(packet->stream_index) < decoders.size() ? decoders[unsigned(packet->stream_index)].get() : nullptr;
+        const bool decoded = codec && yields(codec, packet.get());
+        av_packet_unref(packet.get());
+        if (decoded)
+            return true;
+    }
+    // A short clip may hold its only frames back until the decoder is drained.
+    for (const Codec &codec : decoders)
+        if (codec && yields(codec.get(), nullptr))
+            return true;
+    return false;
+}
+
+// None when the file is a clip of one of the forms; else what FFmpeg took it
+// for (empty when nothing).
+std::optional<QString> judge(const QString &path, const QStringList &formats)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    Clock::time_point deadline = Clock::now() + kLongestCheck;
+    AVFormatContext *raw = avformat_alloc_context();
+    if (!raw)
+        return QString();
+    raw->interrupt_callback = {interrupted, &deadline};
+    raw->probesize = kProbeBytes;
+    raw->max_analyze_duration = kAnalyseMicroseconds;
+    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return QString(); // frees the context
+    const std::unique_ptr<AVFormatContext, InputCloser> format(raw);
+    const QString seen =
+        QString::fromUtf8(format->iformat->long_name ? format->iformat->long_name : format->iformat->name);
+    if (!isOneOf(format->iformat->name, formats) || avformat_find_stream_info(format.get(), nullptr) < 0 ||
+        !firstFramesDecode(format.get()))
+        return seen;
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<QString> whyNotAClip(const QString &path, const QByteArray &contentType, qint64 size)
+std::optional<QString> whyNotAClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                                   qint64 size)
 {
-    if (size > 0 && hasPictureOrSound(path))
-        return std::nullopt;
+    QStringList said;
+    if (size > 0) {
+        const auto seen = judge(path, formats);
+        if (!seen)
+            return std::nullopt;
+        if (!seen->isEmpty())
+            said << *seen;
+    }
     const QString type = QString::fromLatin1(contentType.trimmed()).section(QLatin1Char(';'), 0, 0).trimmed();
-    const QString bytes = size == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(size);
-    return QStringLiteral("The server sent no clip: ") + (type.isEmpty() ? bytes : type + QStringLiteral(", ") + bytes);
+    if (!type.isEmpty())
+        said.prepend(type);
+    said << (size == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(size));
+    return QStringLiteral("The server sent no clip: ") + said.join(QStringLiteral(", "));
 }
 
 } // namespace platform

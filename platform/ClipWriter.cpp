@@ -42,12 +42,20 @@ void ClipWriter::handOver(bool last)
 {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < kQueuedBlocks || error_ != 0; });
-    if (!filling_.empty() && error_ == 0)
+    if (!filling_.empty() && error_ == 0) {
+        handedOver_ += std::int64_t(filling_.size());
         queue_.push_back(std::move(filling_));
+    }
     filling_ = {};
     filling_.reserve(last ? 0 : kBlock);
     closing_ = closing_ || last;
     changed_.notify_all();
+}
+
+std::int64_t ClipWriter::queued()
+{
+    std::lock_guard lock(mutex_);
+    return handedOver_ - written_ + std::int64_t(filling_.size());
 }
 
 int ClipWriter::finish()
@@ -88,6 +96,10 @@ void ClipWriter::run()
             done += std::size_t(n);
         }
         written += std::int64_t(block.size());
+        {
+            std::lock_guard lock(mutex_);
+            written_ = written;
+        }
         if (written - windowStart >= kWindow) {
             // Start this window's writeback; wait for the one before and
             // drop its pages, so the cache holds two windows at most.

@@ -27,6 +27,8 @@ public:
     bool append(const char *data, std::size_t size);
     // Writes what is queued and stops; the errno of the first failure, or 0.
     int finish();
+    // Bytes handed over but not written yet.
+    std::int64_t queued();
 
 private:
     void run();
@@ -38,6 +40,8 @@ private:
     std::deque<std::vector<char>> queue_; // guarded by mutex_
     bool closing_ = false;                // guarded by mutex_
     int error_ = 0;                       // guarded by mutex_
+    std::int64_t handedOver_ = 0;         // guarded by mutex_
+    std::int64_t written_ = 0;            // guarded by mutex_
     std::vector<char> filling_;           // the caller's side only
     std::thread thread_;
 };

@@ -18,8 +18,10 @@
 #include <limits>
 #include <list>
 #include <mutex>
+#include <openssl/ssl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -75,6 +77,9 @@ struct Transfer {
     int writeErrno = 0;
     std::optional<QString> abortReason; // why our own checks ended it
     bool discarding = false;            // a body we will not keep (status other than 200)
+    bool framed = false;                // the response says where its body ends
+    bool closeNotify = false;           // the server ended TLS cleanly
+    std::int64_t spaceChecked = -1;     // received when the disk was last looked at
     std::int64_t received = 0;
     std::int64_t reported = 0;
     Clock::time_point lastByte = Clock::now();
@@ -110,9 +115,14 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<Transfer *>(user);
     const QByteArray line(data, qsizetype(size * count));
+    const QByteArray lower = line.left(40).toLower();
     if (line.startsWith("HTTP/")) { // a new response (after a redirect or a challenge)
         t.contentDisposition.clear();
         t.contentType.clear();
+        t.framed = t.closeNotify = false;
+    } else if (lower.startsWith("content-length:") ||
+               (lower.startsWith("transfer-encoding:") && line.toLower().contains("chunked"))) {
+        t.framed = true;
     } else if (line.left(20).toLower().startsWith("content-disposition:")) {
         t.contentDisposition = line.mid(20).trimmed();
     } else if (line.left(13).toLower().startsWith("content-type:")) {
@@ -138,6 +148,11 @@ void reportProgress(Transfer &t, std::int64_t chunk)
         Qt::QueuedConnection);
 }
 
+QString folderGone(const Transfer &t)
+{
+    return QStringLiteral("The download folder went away during the download: ") + t.request.folder;
+}
+
 Descriptor createTemporary(Transfer &t)
 {
     QByteArray pattern = QFile::encodeName(t.request.folder + QStringLiteral("/.") + t.request.defaultName +
@@ -148,6 +163,23 @@ Descriptor createTemporary(Transfer &t)
         ::flock(fd.get(), LOCK_EX); // held while we write: the file is not abandoned
     }
     return fd;
+}
+
+// Whether what is still to come would leave the folder's disk with less
+// free than we keep; a response that says how long it is is refused before
+// its first byte is written.
+bool wouldFillTheDisk(Transfer &t, std::int64_t incoming)
+{
+    struct statvfs disk {};
+    if (::fstatvfs(t.fd.get(), &disk) != 0)
+        return false;
+    const std::int64_t size = std::int64_t(disk.f_blocks) * std::int64_t(disk.f_frsize);
+    const std::int64_t free = std::int64_t(disk.f_bavail) * std::int64_t(disk.f_frsize);
+    const std::int64_t keep = t.request.keepFree >= 0 ? t.request.keepFree : std::min(size / 20, std::int64_t(1) << 30);
+    curl_off_t expected = -1;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    const std::int64_t toCome = std::max<std::int64_t>(std::int64_t(expected) - t.received, incoming);
+    return free - t.writer->queued() - toCome < keep;
 }
 
 size_t onBody(char *data, size_t size, size_t count, void *user)
@@ -162,10 +194,20 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
         } else {
             t.fd = createTemporary(t);
             if (!t.fd) {
-                t.writeErrno = errno;
+                if (errno == ENOENT)
+                    t.abortReason = folderGone(t);
+                else
+                    t.writeErrno = errno;
                 return 0; // makes curl stop with a write error
             }
             t.writer = std::make_unique<ClipWriter>(t.fd.get());
+        }
+    }
+    if (t.writer && (t.spaceChecked < 0 || t.received - t.spaceChecked >= kProgressStep)) {
+        t.spaceChecked = t.received;
+        if (wouldFillTheDisk(t, std::int64_t(bytes))) {
+            t.abortReason = QStringLiteral("Not enough free disk space for the clip in %1").arg(t.request.folder);
+            return 0;
         }
     }
     if (t.writer && !t.writer->append(data, bytes)) {
@@ -189,6 +231,41 @@ int onTick(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return 1;
 }
 
+// Which transfer a connection's TLS context belongs to (connections are
+// never shared between transfers).
+int transferIndex()
+{
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// A body that ends only when the connection does is whole only when the
+// server says so: a TLS close_notify, not a bare TCP close.
+void onTlsEvent(const SSL *ssl, int where, int alert)
+{
+    if ((where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT || (alert & 0xff) != SSL3_AD_CLOSE_NOTIFY)
+        return;
+    if (auto *t = static_cast<Transfer *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), transferIndex())))
+        t->closeNotify = true;
+}
+
+CURLcode onTlsContext(CURL *, void *context, void *user)
+{
+    SSL_CTX_set_ex_data(static_cast<SSL_CTX *>(context), transferIndex(), user);
+    SSL_CTX_set_info_callback(static_cast<SSL_CTX *>(context), onTlsEvent);
+    return CURLE_OK;
+}
+
+// An HTTP/1 body with neither a length nor chunks that ended without the
+// server's close_notify: it may have been cut anywhere.
+bool endedUnannounced(const Transfer &t)
+{
+    long version = 0;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_HTTP_VERSION, &version);
+    const bool http1 = version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
+    return http1 && !t.framed && !t.closeNotify;
+}
+
 } // namespace
 
 void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
@@ -199,14 +276,15 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     t.user = t.request.user.toUtf8();
     t.password = t.request.password.toUtf8();
     t.caFile = QFile::encodeName(t.request.caFile);
-    const bool https = t.request.url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
 
     CURL *e = t.easy.get();
     curl_easy_setopt(e, CURLOPT_URL, t.url.constData());
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    // HTTPS only, redirects too: the password never goes out in clear.
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, "");
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE, 0L);
@@ -218,11 +296,15 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
     curl_easy_setopt(e, CURLOPT_USERNAME, t.user.constData());
     curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.constData());
-    // Follow redirects, but never from https down to http; curl already
-    // keeps the credentials to the first host (no CURLOPT_UNRESTRICTED_AUTH).
+    // Follow redirects; curl keeps the credentials to the first host (no
+    // CURLOPT_UNRESTRICTED_AUTH).
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, https ? "https" : "http,https");
+    // A connection of its own, so its TLS context knows whose it is.
+    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, onTlsContext);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &t);
     if (!t.caFile.isEmpty())
         curl_easy_setopt(e, CURLOPT_CAINFO, t.caFile.constData());
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -254,8 +336,11 @@ void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
     }
     if (const int error = t.writer ? t.writer->finish() : 0)
         return void(result.error = errnoText(error));
-    if (t.request.onlyClips)
-        if (auto notAClip = whyNotAClip(t.tempPath, t.contentType, t.received))
+    struct stat st {};
+    if (::fstat(t.fd.get(), &st) == 0 && st.st_nlink == 0)
+        return void(result.error = folderGone(t));
+    if (!t.request.clipFormats.isEmpty())
+        if (auto notAClip = whyNotAClip(t.tempPath, t.request.clipFormats, t.contentType, t.received))
             return void(result.error = std::move(notAClip));
     fchmod(t.fd.get(), 0666 & ~umask);
     if (::fdatasync(t.fd.get()) != 0 || !t.fd.close())
@@ -286,8 +371,12 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
             result.error = errnoText(t.writeErrno);
         else if (t.abortReason)
             result.error = t.abortReason;
+        else if (code == CURLE_OUT_OF_MEMORY && status > 0) // how curl refuses a header past its limit
+            result.error = QStringLiteral("The server's response header is too large");
         else
             result.error = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code));
+    } else if (status == 200 && endedUnannounced(t)) {
+        result.error = QStringLiteral("The connection closed before the server said the body was complete");
     }
     reportProgress(t, 0);
     if (status == 200 && !result.error)

@@ -82,6 +82,18 @@ QString lastComponent(const QString &name)
     return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// Without control and formatting characters: a right-to-left override would
+// make "clip\u202Egpm.exe" read as another name than it is.
+QString withoutControls(const QString &name)
+{
+    QString clean;
+    clean.reserve(name.size());
+    for (const QChar c : name)
+        if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format)
+            clean += c;
+    return clean;
+}
+
 } // namespace
 
 bool isSafeFileName(const QString &name)
@@ -101,16 +113,16 @@ QString suggestedFilename(const QByteArray &contentDisposition, const QString &u
     QString plain, extended;
     for (const auto &[name, value] : dispositionParameters(contentDisposition)) {
         if (name == "filename*" && extended.isEmpty())
-            extended = lastComponent(decodeExtValue(value));
+            extended = lastComponent(withoutControls(decodeExtValue(value)));
         else if (name == "filename" && plain.isEmpty())
-            plain = lastComponent(QString::fromUtf8(value));
+            plain = lastComponent(withoutControls(QString::fromUtf8(value)));
     }
     const auto isClip = [&](const QString &candidate) {
         return std::any_of(extensions.cbegin(), extensions.cend(), [&](const QString &extension) {
             return candidate.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive);
         });
     };
-    for (const QString &candidate : {extended, plain, QUrl(url).fileName()})
+    for (const QString &candidate : {extended, plain, withoutControls(QUrl(url).fileName())})
         if (isSafeFileName(candidate) && isClip(candidate))
             return candidate;
     return {};
@@ -118,7 +130,8 @@ QString suggestedFilename(const QByteArray &contentDisposition, const QString &u
 
 bool isPartialDownloadName(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.zandor\\.[^/]+\\.part-[A-Za-z0-9]{6}$"));
+    // Exactly the names createTemporary makes: mkostemp's six letters or digits.
+    static const QRegularExpression pattern(QStringLiteral("^\\.zandor\\.(mpeg|mxf)\\.part-[A-Za-z0-9]{6}$"));
     return pattern.match(name).hasMatch();
 }
 

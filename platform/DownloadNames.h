@@ -13,7 +13,8 @@ bool isSafeFileName(const QString &name);
 // or filename, else the address's last path segment; only a safe name ending
 // in one of the extensions (any case), otherwise empty.
 QString suggestedFilename(const QByteArray &contentDisposition, const QString &url, const QStringList &extensions);
-// The temporary files of our downloads in a folder: ".zandor.<name>.part-XXXXXX".
+// The temporary files of our downloads in a folder: ".zandor.mpeg.part-XXXXXX"
+// and ".zandor.mxf.part-XXXXXX", and no other name.
 bool isPartialDownloadName(const QString &name);
 // Removes the partial downloads in a folder that no running download holds
 // (left by a crash or a power cut); returns how many went.

@@ -32,6 +32,9 @@ bool writeDurably(const QString &path, const QByteArray &bytes, std::optional<QF
                   QString *error)
 {
     QSaveFile file(path); // writes through symbolic links, and flushes before its rename
+    // A folder that takes no new file (its owner made it so) but holds a
+    // writable file: that file is written in place, as it was before.
+    file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly) && (!mode || file.setPermissions(*mode)) &&
                     file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {

@@ -13,6 +13,7 @@ namespace platform {
 // so the rename itself is on disk. With `mode` the file gets exactly those
 // permissions, else those of the file it replaces. False, with the reason in
 // `error`, when it could not be written; the old file is then untouched.
+// Where the folder takes no new file, a writable file is written in place.
 bool writeDurably(const QString &path, const QByteArray &bytes, std::optional<QFileDevice::Permissions> mode,
                   QString *error = nullptr);
 

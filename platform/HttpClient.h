@@ -23,9 +23,11 @@ struct HttpRequest {
     // of these extensions, else defaultName. Nothing but a clip is replaced.
     QStringList clipExtensions;
     QString defaultName;
-    // Keep the body only when it is a clip (audio or video FFmpeg can open):
-    // an error page answered with 200 must not replace the last good clip.
-    bool onlyClips = true;
+    // Keep the body only when it is a clip in one of these containers
+    // (FFmpeg's names) whose pictures or sound decode: an error page, or
+    // anything else answered with 200, must not replace the last good clip.
+    // Empty: any body is kept.
+    QStringList clipFormats;
     // Extra certificate authority to trust; empty means the system's store only.
     QString caFile;
     // A transfer with no bytes for this long fails.
@@ -35,6 +37,9 @@ struct HttpRequest {
     // A transfer slower than this many bytes a second over rateWindow fails.
     long minimumRate = 1024;
     std::chrono::seconds rateWindow{5 * 60};
+    // A transfer stops before it leaves the folder's disk with less than
+    // this many bytes free; -1: 5 % of the disk or 1 GiB, whichever is less.
+    std::int64_t keepFree = -1;
 };
 
 struct HttpResponse {

@@ -1,38 +1,50 @@
 #include "PlistFormat.h"
 
 #include <QDateTime>
-#include <QTimeZone>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <algorithm>
 #include <limits>
 #include <plist/plist.h>
+#include <vector>
 
 namespace {
 
 constexpr int kDeepestNesting = 512;
-constexpr qint64 kPlistEpoch = 978307200; // 2001-01-01 in Unix time
 
 struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter>;
 
-bool writesNegative(plist_t node)
+QByteArray nodeAsXml(plist_t node)
 {
     char *xml = nullptr;
     uint32_t length = 0;
     plist_to_xml(node, &xml, &length);
-    const bool negative = xml && QByteArray::fromRawData(xml, qsizetype(length)).contains("<integer>-");
+    QByteArray bytes(xml, xml ? qsizetype(length) : 0);
     plist_to_xml_free(xml);
-    return negative;
+    return bytes;
 }
 
-// plist_new_uint writes every value as signed; only the parser makes the
-// unsigned kind above 2^63.
-plist_t unsignedInteger(quint64 value)
+bool writesNegative(plist_t node)
 {
-    const QByteArray xml = "<plist version=\"1.0\"><integer>" + QByteArray::number(value) + "</integer></plist>";
+    return nodeAsXml(node).contains("<integer>-");
+}
+
+// Some values libplist's constructors cannot make (an unsigned integer above
+// 2^63, a date outside 32-bit seconds) its XML parser can.
+plist_t parsedValue(const QByteArray &element)
+{
+    const QByteArray xml = "<plist version=\"1.0\">" + element + "</plist>";
     plist_t node = nullptr;
     plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
+    return node;
+}
+
+plist_t unsignedInteger(quint64 value)
+{
+    plist_t node = parsedValue("<integer>" + QByteArray::number(value) + "</integer>");
     return node ? node : plist_new_uint(value);
 }
 
@@ -83,10 +95,16 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         return QVariant(value);
     }
     case PLIST_DATE: {
-        int32_t seconds = 0, micros = 0;
-        plist_get_date_val(node, &seconds, &micros);
-        const qint64 ms = (kPlistEpoch + seconds) * 1000 + micros / 1000;
-        return QVariant(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()));
+        // plist_get_date_val gives 32-bit seconds (1932 to 2069 only); the
+        // XML text libplist writes for the node holds the whole date.
+        const QByteArray xml = nodeAsXml(node);
+        const qsizetype start = xml.indexOf("<date>"), end = xml.indexOf("</date>");
+        if (start < 0 || end < start)
+            return std::nullopt;
+        QDateTime date = QDateTime::fromString(QString::fromLatin1(xml.mid(start + 6, end - start - 6)), Qt::ISODate);
+        if (!date.isValid())
+            return std::nullopt;
+        return QVariant(date.toUTC());
     }
     case PLIST_UID: {
         uint64_t value = 0;
@@ -161,9 +179,11 @@ plist_t fromVariant(const QVariant &value)
         return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
     }
     case QMetaType::QDateTime: {
-        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - kPlistEpoch * 1000;
-        const qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-        return plist_new_date(int32_t(seconds), int32_t((ms - seconds * 1000) * 1000));
+        // To the second, as the XML form keeps it.
+        const QString text = value.toDateTime().toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        if (plist_t node = parsedValue("<date>" + text.toLatin1() + "</date>"))
+            return node;
+        return plist_new_date(0, 0);
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
@@ -184,70 +204,197 @@ plist_t fromVariant(const QVariant &value)
     }
 }
 
-// Debian's libplist asserts (and so aborts the process) when it hands out a
-// key holding a NUL. Such a file is no settings file: find it first.
-// Hand-written, because no library tells us.
-bool binaryHasNulText(const QByteArray &bytes)
-{
-    const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
-    const qsizetype size = bytes.size();
-    if (size < 8 + 32)
-        return false; // libplist refuses it anyway
-    // Every position is checked in unsigned arithmetic: the file's own
-    // numbers may be anything.
-    auto readInt = [&](uint64_t at, int width, uint64_t *out) {
-        if (width < 1 || width > 8 || at > uint64_t(size) || uint64_t(width) > uint64_t(size) - at)
+// A binary property list's object table, read with every position checked
+// in unsigned arithmetic: the file's own numbers may be anything.
+// Hand-written, because libplist checks neither what follows nor nesting.
+class BinaryPlist {
+public:
+    explicit BinaryPlist(const QByteArray &bytes)
+        : data_(reinterpret_cast<const uint8_t *>(bytes.constData())), size_(uint64_t(bytes.size()))
+    {
+        if (size_ < 8 + 32)
+            return; // libplist refuses it anyway
+        const uint8_t *trailer = data_ + size_ - 32;
+        offsetSize_ = trailer[6];
+        refSize_ = trailer[7];
+        if (!readInt(size_ - 24, 8, &objects_) || !readInt(size_ - 16, 8, &top_) || !readInt(size_ - 8, 8, &table_))
+            return;
+        if (offsetSize_ < 1 || offsetSize_ > 8 || table_ > size_)
+            return;
+        objects_ = std::min(objects_, (size_ - table_) / uint64_t(offsetSize_));
+        valid_ = true;
+    }
+
+    bool valid() const { return valid_; }
+    uint64_t objects() const { return objects_; }
+    uint64_t top() const { return top_; }
+
+    // Where object i starts; none when the table does not say.
+    std::optional<uint64_t> offset(uint64_t i) const
+    {
+        uint64_t at = 0;
+        if (i >= objects_ || !readInt(table_ + i * uint64_t(offsetSize_), offsetSize_, &at) || at >= size_)
+            return std::nullopt;
+        return at;
+    }
+    // An object's kind (its marker's high half), the count its marker gives
+    // and where its contents start.
+    bool header(uint64_t at, int *kind, uint64_t *count, uint64_t *start) const
+    {
+        const uint8_t marker = data_[at];
+        *kind = marker >> 4;
+        *count = marker & 0x0f;
+        *start = at + 1;
+        if (*count != 0x0f)
+            return true;
+        if (*start >= size_ || (data_[*start] >> 4) != 0x1)
+            return false; // the count follows as an integer object
+        const int width = 1 << (data_[*start] & 0x0f);
+        if (!readInt(*start + 1, width, count))
+            return false;
+        *start += 1 + uint64_t(width);
+        return true;
+    }
+    bool byteAt(uint64_t at, uint8_t *out) const
+    {
+        if (at >= size_)
+            return false;
+        *out = data_[at];
+        return true;
+    }
+    bool ref(uint64_t at, uint64_t *out) const { return readInt(at, refSize_, out); }
+    int refSize() const { return refSize_; }
+    uint64_t size() const { return size_; }
+
+private:
+    bool readInt(uint64_t at, int width, uint64_t *out) const
+    {
+        if (width < 1 || width > 8 || at > size_ || uint64_t(width) > size_ - at)
             return false;
         uint64_t value = 0;
         for (int i = 0; i < width; ++i)
-            value = (value << 8) | data[at + i];
+            value = (value << 8) | data_[at + uint64_t(i)];
         *out = value;
         return true;
-    };
-    const uint8_t *trailer = data + size - 32;
-    const int offsetSize = trailer[6];
-    uint64_t objects = 0, table = 0;
-    if (!readInt(uint64_t(size) - 24, 8, &objects) || !readInt(uint64_t(size) - 8, 8, &table))
-        return false;
-    if (offsetSize < 1 || offsetSize > 8 || table > uint64_t(size))
-        return false;
-    objects = std::min(objects, (uint64_t(size) - table) / uint64_t(offsetSize));
-    for (uint64_t i = 0; i < objects; ++i) {
-        uint64_t offset = 0;
+    }
+
+    const uint8_t *data_;
+    uint64_t size_;
+    int offsetSize_ = 0, refSize_ = 0;
+    uint64_t objects_ = 0, top_ = 0, table_ = 0;
+    bool valid_ = false;
+};
+
+// Debian's libplist asserts (and so aborts the process) when it hands out a
+// key holding a NUL. Such a file is no settings file: find it first.
+bool binaryHasNulText(const BinaryPlist &plist)
+{
+    for (uint64_t i = 0; i < plist.objects(); ++i) {
         // libplist reads objects only when referenced: a bad one elsewhere
         // does not make it refuse the file, so look at every one we can.
-        if (!readInt(table + i * uint64_t(offsetSize), offsetSize, &offset) || offset >= uint64_t(size))
-            continue;
-        const uint8_t marker = data[offset];
-        const int kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6)
+        const auto offset = plist.offset(i);
+        int kind = 0;
+        uint64_t length = 0, start = 0;
+        if (!offset || !plist.header(*offset, &kind, &length, &start) || (kind != 0x5 && kind != 0x6))
             continue; // not a text
-        uint64_t length = marker & 0x0f;
-        qsizetype start = qsizetype(offset) + 1;
-        if (length == 0x0f) { // the length follows as an integer object
-            if (start >= size || (data[start] >> 4) != 0x1)
-                continue;
-            const int width = 1 << (data[start] & 0x0f);
-            if (!readInt(uint64_t(start) + 1, width, &length))
-                continue;
-            start += 1 + width;
-        }
         const uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (length > uint64_t(size) || length * unit > uint64_t(size) - uint64_t(start))
+        if (length > plist.size() || start > plist.size() || length * unit > plist.size() - start)
             continue;
         for (uint64_t c = 0; c < length; ++c) {
-            const qsizetype at = start + qsizetype(c * unit);
-            if (data[at] == 0 && (unit == 1 || data[at + 1] == 0))
+            uint8_t low = 0, high = 0;
+            plist.byteAt(start + c * unit, &low);
+            if (low == 0 && (unit == 1 || (plist.byteAt(start + c * unit + 1, &high) && high == 0)))
                 return true;
         }
     }
     return false;
 }
 
+// libplist parses and frees nested containers by recursion: a deep file
+// overflows the stack. The longest chain of containers from the top object,
+// walked without recursion; a chain that loops counts as too deep.
+bool binaryNestsTooDeep(const BinaryPlist &plist)
+{
+    enum : uint8_t { Unseen, Open, Done };
+    std::vector<uint8_t> state(plist.objects(), Unseen);
+    std::vector<uint32_t> height(plist.objects(), 0);
+    struct Frame {
+        uint64_t object, next, count, start;
+        int step; // refs per entry: 1 for an array or set, 2 for a dictionary
+    };
+    std::vector<Frame> stack;
+    auto enter = [&](uint64_t object) {
+        if (object >= plist.objects())
+            return true; // libplist refuses a reference out of the table
+        if (state[object] == Open)
+            return false; // a loop
+        if (state[object] == Done)
+            return true;
+        const auto offset = plist.offset(object);
+        int kind = 0;
+        uint64_t count = 0, start = 0;
+        state[object] = Done;
+        if (!offset || !plist.header(*offset, &kind, &count, &start) || (kind != 0xA && kind != 0xC && kind != 0xD))
+            return true;
+        if (stack.size() >= std::size_t(kDeepestNesting))
+            return false;
+        state[object] = Open;
+        stack.push_back({object, 0, count * (kind == 0xD ? 2 : 1), start, kind == 0xD ? 2 : 1});
+        return true;
+    };
+    if (!enter(plist.top()))
+        return true;
+    while (!stack.empty()) {
+        Frame &frame = stack.back();
+        if (frame.next >= frame.count) {
+            state[frame.object] = Done;
+            const uint32_t mine = height[frame.object] + 1;
+            stack.pop_back();
+            if (!stack.empty())
+                height[stack.back().object] = std::max(height[stack.back().object], mine);
+            continue;
+        }
+        uint64_t child = 0;
+        if (!plist.ref(frame.start + frame.next * uint64_t(plist.refSize()), &child)) {
+            frame.next = frame.count; // libplist refuses a short container
+            continue;
+        }
+        ++frame.next;
+        const size_t depth = stack.size();
+        if (!enter(child))
+            return true;
+        if (stack.size() == depth && child < plist.objects())
+            height[frame.object] = std::max(height[frame.object], height[child]);
+        if (height[stack.back().object] > uint32_t(kDeepestNesting))
+            return true;
+    }
+    return plist.top() < plist.objects() && height[plist.top()] > uint32_t(kDeepestNesting);
+}
+
+// The same for XML: the deepest nesting of <array> and <dict>.
+bool xmlNestsTooDeep(const QByteArray &bytes)
+{
+    int depth = 0;
+    for (qsizetype at = bytes.indexOf('<'); at >= 0; at = bytes.indexOf('<', at + 1)) {
+        const bool closing = at + 1 < bytes.size() && bytes[at + 1] == '/';
+        const qsizetype name = at + (closing ? 2 : 1);
+        const bool container = QByteArrayView(bytes).sliced(name).startsWith("array") ||
+                               QByteArrayView(bytes).sliced(name).startsWith("dict");
+        if (!container)
+            continue;
+        const qsizetype end = bytes.indexOf('>', name);
+        if (end < 0)
+            break;
+        if (closing)
+            --depth;
+        else if (bytes[end - 1] != '/' && ++depth > kDeepestNesting)
+            return true;
+    }
+    return false;
+}
+
 bool hasNulText(const QByteArray &bytes)
 {
-    if (bytes.startsWith("bplist"))
-        return binaryHasNulText(bytes);
     if (bytes.contains('\0'))
         return true;
     // A character reference to NUL: &#0; &#x0; and their longer spellings.
@@ -265,12 +412,47 @@ bool hasNulText(const QByteArray &bytes)
     return false;
 }
 
+// An XML property list as the UTF-8 libplist reads: without a byte-order
+// mark, and UTF-16 converted.
+QByteArray asUtf8(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return bytes.mid(3);
+    std::optional<QStringConverter::Encoding> utf16;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith(QByteArrayView("<\0?\0", 4)))
+        utf16 = QStringConverter::Utf16LE;
+    else if (bytes.startsWith("\xFE\xFF") || bytes.startsWith(QByteArrayView("\0<\0?", 4)))
+        utf16 = QStringConverter::Utf16BE;
+    if (!utf16)
+        return bytes;
+    QStringDecoder decode(*utf16, QStringDecoder::Flag::Stateless);
+    QString text = decode(bytes);
+    if (decode.hasError())
+        return bytes;
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    static const QRegularExpression declared(QStringLiteral("(<\\?xml[^>]*encoding=[\"'])utf-16(le|be)?([\"'])"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return text.replace(declared, QStringLiteral("\\1UTF-8\\3")).toUtf8();
+}
+
 } // namespace
 
-std::optional<QVariantMap> parsePlistDictionary(const QByteArray &bytes)
+std::optional<QVariantMap> parsePlistDictionary(const QByteArray &file)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max() || hasNulText(bytes))
+    if (file.isEmpty() || file.size() > std::numeric_limits<uint32_t>::max())
         return std::nullopt;
+    QByteArray bytes;
+    if (file.startsWith("bplist")) {
+        const BinaryPlist binary(file);
+        if (binary.valid() && (binaryHasNulText(binary) || binaryNestsTooDeep(binary)))
+            return std::nullopt;
+        bytes = file;
+    } else {
+        bytes = asUtf8(file);
+        if (hasNulText(bytes) || xmlNestsTooDeep(bytes))
+            return std::nullopt;
+    }
     plist_t raw = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
     PlistPtr root(raw);

@@ -1,5 +1,6 @@
 #include "TavrelPlist.h"
 
+#include "Descriptor.h"
 #include "DurableFile.h"
 #include "Output.h"
 #include "PlistFormat.h"
@@ -77,12 +78,26 @@ bool copyPrivately(const QString &from, const QString &to, QString *error)
     return ok;
 }
 
+// No settings file is this large; a larger one is not read into memory.
+constexpr qint64 kLargestFile = 16 << 20;
+
+bool isRegularFile(const QString &path, struct stat *st)
+{
+    return ::stat(QFile::encodeName(path).constData(), st) == 0 && S_ISREG(st->st_mode);
+}
+
+// Only a regular file is read: a pipe or a device (or a link to one) would
+// block start-up, or never end.
 std::optional<QByteArray> readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const platform::Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile)
         return std::nullopt;
-    return file.readAll();
+    QFile file;
+    if (!file.open(fd.get(), QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.read(kLargestFile + 1);
 }
 
 bool isItem(const QString &path)
@@ -176,10 +191,15 @@ void Plist::addValuesToPlistFile(const QVariantMap &dictionary) const
     const auto dest = destPath();
     if (!dest || !isItem(*dest))
         throw PlistError::FileDoesNotExist;
-    // A file the user marked read-only stays as it is, even for root.
-    struct stat st {};
-    const bool readOnly = ::stat(QFile::encodeName(*dest).constData(), &st) == 0 && !(st.st_mode & S_IWUSR);
-    if (readOnly || ::access(QFile::encodeName(*dest).constData(), W_OK) != 0 ||
+    // A file the user marked read-only stays as it is, even for root; so
+    // does what a link leads to that is no file (a device, a pipe).
+    struct stat st {
+    }, link{};
+    const bool reached = ::stat(QFile::encodeName(*dest).constData(), &st) == 0;
+    const bool readOnly = reached && !(st.st_mode & S_IWUSR);
+    const bool linkToNoFile = reached && !S_ISREG(st.st_mode) &&
+                              ::lstat(QFile::encodeName(*dest).constData(), &link) == 0 && S_ISLNK(link.st_mode);
+    if (readOnly || linkToNoFile || ::access(QFile::encodeName(*dest).constData(), W_OK) != 0 ||
         !replacePrivately(*dest, toXmlPlist(dictionary))) {
         printLine(std::string_view("File not written successfully"));
         throw PlistError::FileNotWritten;
@@ -191,11 +211,16 @@ bool Plist::keepUnreadableCopy() const
     const auto dest = destPath();
     if (!dest)
         return false;
+    struct stat st {};
+    if (!isRegularFile(*dest, &st))
+        return false; // nothing in it to keep
     const auto bytes = readFile(*dest);
-    if (!bytes || parsePlistDictionary(*bytes))
+    if (bytes && parsePlistDictionary(*bytes))
         return false;
     const QString copy = *dest + QStringLiteral(".unreadable");
-    if (!replacePrivately(copy, *bytes))
+    if (bytes ? !replacePrivately(copy, *bytes)
+              : (QFile::exists(copy) && !QFile::remove(copy)) || !QFile::copy(*dest, copy) ||
+                    !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     printLine(QStringLiteral("Kept the unreadable settings file as ") + copy);
     return true;

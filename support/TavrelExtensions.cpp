@@ -135,17 +135,22 @@ bool createSubFolderAt(const QString &name, platform::DirectoryKind location)
 
 QString toShortTimeString(const QDateTime &date)
 {
-    return QLocale::system().toString(date.toLocalTime().time(), QLocale::ShortFormat);
+    // Hours and minutes: some locales' short format (the C locale's among
+    // them) carries seconds too.
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s{1,2}"));
+    const QLocale locale = QLocale::system();
+    const QString format = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+    return locale.toString(date.toLocalTime().time(), format);
 }
 
-std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation)
+namespace {
+
+// Where one abbreviation names several zones, the best known one, for every
+// user alike ("CST" is Chicago's in Shanghai too); the zone is taken only
+// while it uses the abbreviation.
+const std::map<QString, QByteArray> &preferredZones()
 {
-    if (abbreviation.isEmpty())
-        return std::nullopt;
-    const QDateTime now = QDateTime::currentDateTime();
-    // Where one abbreviation names several zones, the best known one, for
-    // every user alike: "CST" is Chicago's in Shanghai too.
-    static const std::map<QString, QByteArray> preferred{
+    static const std::map<QString, QByteArray> zones{
         {QStringLiteral("UTC"), "UTC"},
         {QStringLiteral("GMT"), "UTC"},
         {QStringLiteral("CST"), "America/Chicago"},
@@ -170,19 +175,60 @@ std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation)
         {QStringLiteral("HKT"), "Asia/Hong_Kong"},
         {QStringLiteral("SGT"), "Asia/Singapore"},
     };
-    if (const auto it = preferred.find(abbreviation); it != preferred.end()) {
-        QTimeZone zone(it->second);
-        if (zone.isValid())
+    return zones;
+}
+
+// Abbreviations in common use that the zone database spells as numbers
+// ("-03"), with the offset they stand for.
+const std::map<QString, int> &numericallySpelled()
+{
+    constexpr int hour = 3600;
+    static const std::map<QString, int> offsets{
+        {QStringLiteral("BRT"), -3 * hour}, {QStringLiteral("ART"), -3 * hour},
+        {QStringLiteral("PHT"), 8 * hour},  {QStringLiteral("ICT"), 7 * hour},
+        {QStringLiteral("MYT"), 8 * hour},  {QStringLiteral("IRST"), 3 * hour + 1800},
+        {QStringLiteral("PET"), -5 * hour}, {QStringLiteral("COT"), -5 * hour},
+        {QStringLiteral("CLT"), -4 * hour}, {QStringLiteral("BDT"), 6 * hour},
+        {QStringLiteral("GST"), 4 * hour},
+    };
+    return offsets;
+}
+
+} // namespace
+
+std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation)
+{
+    if (abbreviation.isEmpty())
+        return std::nullopt;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto usesNow = [&](const QTimeZone &zone) {
+        return zone.isValid() && zone.abbreviation(now) == abbreviation;
+    };
+    // A zone that uses the abbreviation at this instant: the user's own, then
+    // the preferred one, then the first of the database in name order. So
+    // "AEST" in Brisbane and "MST" in Phoenix are what those clocks show.
+    const QTimeZone own = QTimeZone::systemTimeZone();
+    if (usesNow(own))
+        return own;
+    const auto preferred = preferredZones().find(abbreviation);
+    if (preferred != preferredZones().end() && usesNow(QTimeZone(preferred->second)))
+        return QTimeZone(preferred->second);
+    if (const auto numeric = numericallySpelled().find(abbreviation); numeric != numericallySpelled().end())
+        return QTimeZone(numeric->second);
+    const QList<QByteArray> ids = QTimeZone::availableTimeZoneIds();
+    for (const QByteArray &id : ids)
+        if (const QTimeZone zone(id); usesNow(zone))
             return zone;
+    // Out of season ("PDT" in winter): the offset it stands for when in use.
+    const QDateTime later = now.addMonths(6);
+    if (preferred != preferredZones().end()) {
+        const QTimeZone zone(preferred->second);
+        if (zone.isValid() && zone.abbreviation(later) == abbreviation)
+            return QTimeZone(zone.offsetFromUtc(later));
     }
-    // Otherwise the first zone of the database, in name order, that uses it
-    // now or half a year from now.
-    for (const QByteArray &id : QTimeZone::availableTimeZoneIds()) {
-        const QTimeZone zone(id);
-        for (const QDateTime &when : {now, now.addMonths(6)})
-            if (zone.abbreviation(when) == abbreviation)
-                return zone;
-    }
+    for (const QByteArray &id : ids)
+        if (const QTimeZone zone(id); zone.abbreviation(later) == abbreviation)
+            return QTimeZone(zone.offsetFromUtc(later));
     return std::nullopt;
 }
 

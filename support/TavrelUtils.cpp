@@ -16,14 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The item a file location names: "link/" is the link itself, not the
+// folder behind it, and "file/" the file.
+QString itemPath(const QUrl &url)
+{
+    QString path = url.toLocalFile();
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
 fs::path localPath(const QUrl &url)
 {
-    return fs::path(QFile::encodeName(url.toLocalFile()).toStdString());
+    return fs::path(QFile::encodeName(itemPath(url)).toStdString());
 }
 
 QString describe(const std::error_code &error, const QUrl &url)
 {
-    return QStringLiteral("%1 (%2)").arg(QString::fromStdString(error.message()), url.toLocalFile());
+    return QStringLiteral("%1 (%2)").arg(QString::fromStdString(error.message()), itemPath(url));
 }
 
 QString typeName(mode_t mode)
@@ -94,7 +104,7 @@ bool TavrelUtils::deleteFile(const QUrl &url)
 QVariantMap TavrelUtils::getFileAttributes(const QUrl &url)
 {
     struct stat st {};
-    if (!url.isLocalFile() || ::lstat(QFile::encodeName(url.toLocalFile()).constData(), &st) != 0) {
+    if (!url.isLocalFile() || ::lstat(localPath(url).c_str(), &st) != 0) {
         const std::error_code error(url.isLocalFile() ? errno : EINVAL, std::generic_category());
         printLine(QStringLiteral("Error: ") + describe(error, url));
         return {};

@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "TavrelExtensions.h"
 
+#include <QTcpServer>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -128,7 +129,7 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
     struct Case {
         QVariantMap settings;
         bool interactive;
-        Notification said; // "" as the body: any text, printed too
+        Notification said; // "" as the body: any text, printed too; "…*": a text that starts so
         bool asNotification = false;
     };
     const Notification unauthorized{"Error Connecting: Unauthorized", "Check your username / password"};
@@ -142,7 +143,19 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         {url(faults("/status/500")), true, {"Error Connecting: 500", "Error: 500"}},
         {url(faults("/html")), false, {"Error", "The server sent no clip: text/html, 94 bytes"}},
         {url(faults("/empty")), false, {"Error", "The server sent no clip: 0 bytes"}},
+        // What FFmpeg would open, but is no clip of the form asked for.
+        {url(faults("/ok/x?body=jpeg&type=image/jpeg")), true, {"Error", "The server sent no clip: image/jpeg, *"}},
+        {url(faults("/ok/x?body=gzip-zeros")), true, {"Error", "The server sent no clip: *"}},
+        {url(faults("/ok/x?body=pack-garbage")), true, {"Error", "The server sent no clip: *"}},
+        {url(faults("/ok/x?body=mxf")), true, {"Error", "The server sent no clip: MXF*"}},
         {url(faults("/reset")), false, {"Error", ""}}, // a body cut short
+        {url(faults("/unframed?cut=1")),
+         true,
+         {"Error", "The connection closed before the server said the body was complete"}},
+        {url(faults("/endless?length=1125899906842624")),
+         true,
+         {"Error", "Not enough free disk space for the clip in " + home.file("Clips")}},
+        {url(faults("/huge-header")), true, {"Error", "The server's response header is too large"}},
         // No answer at all, or an address we must not ask.
         {url((*servers)["closed"] + "/zandor/zandor.mpeg"), true, connecting},
         {url((*servers)["closed"] + "/zandor/zandor.mpeg"), false, connecting, true},
@@ -162,6 +175,8 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         EXPECT_EQ(told.title, c.said.title) << c.settings.first().toString().toStdString();
         if (c.said.body.isEmpty())
             EXPECT_NE(output.find(told.body.toStdString() + "\n"), std::string::npos) << output;
+        else if (c.said.body.endsWith('*'))
+            EXPECT_TRUE(told.body.startsWith(c.said.body.chopped(1))) << told.body.toStdString();
         else
             EXPECT_EQ(told.body, c.said.body);
         EXPECT_EQ(services.notifier.posted.size(), c.asNotification ? 1u : 0u) << c.said.title.toStdString();
@@ -196,7 +211,8 @@ TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
         QDir(folder()).removeRecursively();
         ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= 1; }));
     });
-    EXPECT_EQ(lastAlert().first, "Error");
+    EXPECT_EQ(lastAlert(),
+              std::make_pair(QString("Error"), "The download folder went away during the download: " + folder()));
     EXPECT_FALSE(QFileInfo::exists(folder()));
 }
 
@@ -209,14 +225,18 @@ TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)
         {"mpg_url", "attachment; filename=notes.txt", "zandor.mpeg"},
         {"mxf_url", "attachment; filename=clip.mpeg", "zandor.mxf"},
         {"mxf_url", "attachment; filename=Clip.MXF", "Clip.MXF"},
+        // Controls go from a name: what is left is what the user sees.
+        {"mpg_url", "attachment; filename*=UTF-8''evil%E2%80%AEgepm.mpeg", "evilgepm.mpeg"},
+        {"mpg_url", "attachment; filename*=UTF-8''%E2%80%AE%07.mpeg", "zandor.mpeg"},
     };
     for (const auto &[form, header, stored] : cases) {
-        configure({{form, faults("/cd?v=" + QUrl::toPercentEncoding(header))},
+        const QString body = form == "mxf_url" ? "mxf" : "mpeg";
+        configure({{form, faults("/cd?body=" + body + "&v=" + QUrl::toPercentEncoding(header))},
                    {"mpg_download", int(form == "mpg_url")},
                    {"mxf_download", int(form == "mxf_url")}});
         update(true);
         EXPECT_EQ(lastAlert().second, QDir(folder()).filePath(stored)) << header.toStdString();
-        EXPECT_EQ(readFile(QDir(folder()).filePath(stored)), mpeg);
+        EXPECT_EQ(readFile(QDir(folder()).filePath(stored)), form == "mxf_url" ? readFile((*servers)["mxf"]) : mpeg);
     }
     EXPECT_EQ(readFile(clip("notes.txt")), "the user's own notes");
     EXPECT_FALSE(QFileInfo::exists(home.file("x.mpeg")));
@@ -225,13 +245,20 @@ TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)
 TEST_F(DownloadTest, ServersOfOtherShapesStillDeliverTheClip)
 {
     // No name: the form names the file; an unknown length is reported as -1.
-    configure({{"mpg_url", faults("/noname/")}, {"mxf_url", faults("/chunked")}, {"mxf_download", 1}});
+    configure({{"mpg_url", faults("/noname/")}, {"mxf_url", faults("/chunked?body=mxf")}, {"mxf_download", 1}});
     update(true, 2);
     EXPECT_EQ(readFile(clip("zandor.mpeg")), mpeg);
-    EXPECT_EQ(readFile(clip("zandor.mxf")), mpeg);
-    EXPECT_NE(output.find(std::to_string(mpeg.size()) + " of -1\n"), std::string::npos) << output;
+    EXPECT_EQ(readFile(clip("zandor.mxf")), readFile((*servers)["mxf"]));
+    EXPECT_NE(output.find(std::to_string(readFile((*servers)["mxf"]).size()) + " of -1\n"), std::string::npos)
+        << output;
 
-    // A redirect on the same server is followed; one down to plain HTTP never.
+    // A body that ends with the connection, closed as TLS says it should be.
+    configure({{"mpg_url", faults("/unframed")}});
+    update(true);
+    EXPECT_EQ(lastAlert(), std::make_pair(QString("File Succesfully Received"), clip()));
+
+    // A redirect on the same server is followed; one down to plain HTTP never,
+    // and a plain HTTP address is not even connected to: the password stays.
     configure({{"mpg_url", faults("/redirect-same")}});
     update(true);
     EXPECT_EQ(lastAlert().first, "File Succesfully Received");
@@ -239,6 +266,12 @@ TEST_F(DownloadTest, ServersOfOtherShapesStillDeliverTheClip)
     configure({{"mpg_url", faults("/redirect-http")}});
     update(true);
     EXPECT_NE(lastAlert().first, "File Succesfully Received");
+    QTcpServer plain;
+    ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
+    configure({{"mpg_url", QString("http://127.0.0.1:%1/zandor/zandor.mpeg").arg(plain.serverPort())}});
+    update(true);
+    EXPECT_EQ(lastAlert(), std::make_pair(QString("Error Connecting"), QString("Check your Internet Connection")));
+    EXPECT_FALSE(plain.waitForNewConnection(200));
     EXPECT_FALSE(QFile::exists(clip()));
 }
 

@@ -2,7 +2,10 @@
 """The test suite's own HTTPS server, for the faults a real server will not
 produce on demand. Prints "PORTS <tls> <stranger-tls> <plain>" when ready."""
 
+import gzip
 import http.server
+import os
+import random
 import socket
 import socketserver
 import ssl
@@ -12,8 +15,16 @@ import threading
 import time
 import urllib.parse
 
-CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP = sys.argv[1:6]
+CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP, MXF, JPEG = sys.argv[1:8]
 BODY = open(CLIP, "rb").read()
+random.seed(7)
+BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
+    "mpeg": BODY,
+    "mxf": open(MXF, "rb").read(),
+    "jpeg": open(JPEG, "rb").read(),
+    "gzip-zeros": gzip.compress(bytes(200000)),
+    "pack-garbage": b"\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8" + random.randbytes(100000),
+}
 ports = {}
 
 
@@ -51,15 +62,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.rfile.read(length)
         url = urllib.parse.urlsplit(self.path)
         path, query = url.path, urllib.parse.parse_qs(url.query)
+        body = BODIES[query.get("body", ["mpeg"])[0]]
         if path.startswith("/ok/") or path.startswith("/noname/"):
-            return self.send_body(200, BODY, [])
+            return self.send_body(200, body, [("Content-Type", query.get("type", [""])[0])] if "type" in query else [])
         if path.startswith("/status/"):
             return self.send_body(int(path.split("/")[2]), b"<html>error page</html>\n", [])
         if path == "/chunked":
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
-            for part in (BODY[:1000], BODY[1000:]):
+            for part in (body[:1000], body[1000:]):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
             self.wfile.write(b"0\r\n\r\n")
             return
@@ -77,6 +89,40 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.connection.close()
             self.close_connection = True
             return
+        if path == "/unframed":  # no length, no chunks: the body ends with the connection
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body[: len(body) // 2] if "cut" in query else body)
+            self.wfile.flush()
+            if "cut" in query:  # a bare TCP close, as an attacker or a broken proxy would
+                raw = socket.socket(fileno=os.dup(self.connection.fileno()))
+                raw.shutdown(socket.SHUT_RDWR)
+                raw.close()
+            else:
+                self.connection.unwrap()  # TLS close_notify: the body is complete
+            self.close_connection = True
+            return
+        if path == "/endless":  # zeros until the client stops, chunked or of a huge length
+            self.send_response(200)
+            length = query.get("length", [None])[0]
+            self.send_header(*(("Content-Length", length) if length else ("Transfer-Encoding", "chunked")))
+            self.end_headers()
+            piece = bytes(1 << 16) if length else b"10000\r\n" + bytes(1 << 16) + b"\r\n"
+            try:
+                for _ in range(1 << 16):  # 4 GiB at most
+                    self.wfile.write(piece)
+            except OSError:
+                pass
+            self.close_connection = True
+            return
+        if path == "/huge-header":
+            self.send_response(200)
+            self.send_header("X-Filler", "f" * (1 << 20))
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
         if path == "/stall":  # 10 bytes of 1000, then silence
             return self.stream(1000, [b"y" * 10], float(query.get("for", ["30"])[0]))
         if path == "/trickle":
@@ -85,7 +131,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         page = b"<html><body><h1>502 Bad Gateway</h1><p>The proxy could not reach the server.</p></body></html>"
         simple = {  # path: status, body, headers
             "/auth-echo": (200, (self.headers.get("Authorization") or "none").encode(), []),
-            "/cd": (200, BODY, [("Content-Disposition", query.get("v", [""])[0])]),
+            "/cd": (200, body, [("Content-Disposition", query.get("v", [""])[0])]),
             "/headers": (200, "".join(k.lower() + "\n" for k in sorted(self.headers.keys())).encode(), []),
             "/empty": (200, b"", []),
             "/html": (200, page, [("Content-Type", "text/html; charset=utf-8")]),

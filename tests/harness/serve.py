@@ -9,6 +9,7 @@ standard input closes, then stops what it started."""
 
 import json
 import os
+import subprocess
 import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -34,9 +35,12 @@ try:
         news.publish("zandor.mpeg", open(clips["vob"], "rb").read())
         news.publish("zandor.mxf", open(clips["mxf"], "rb").read())
         certificate = lambda name: os.path.join(news.root, name)
+        picture = work.path("picture.jpeg")
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1",
+                        picture], check=True)
         work.start([PYTHON, os.path.join(here, "fault_server.py"), certificate("server.pem"),
                     certificate("server.key"), certificate("stranger.pem"), certificate("stranger.key"),
-                    clips["vob"]], "faults.log")
+                    clips["vob"], clips["mxf"], picture], "faults.log")
         assert wait_for(lambda: open(work.path("faults.log")).read().endswith("\n")), "no fault server"
         tls, stranger, plain = open(work.path("faults.log")).read().split()[1:4]
         facts = {"ca": news.ca, "news": "https://127.0.0.1:%d" % news.port, "mpeg": clips["vob"],

@@ -2,6 +2,8 @@
 #include "DownloadNames.h"
 #include "Testing.h"
 
+#include <sys/statvfs.h>
+
 namespace {
 
 const QStringList kMpeg{"mpeg", "mpg", "ts"};
@@ -21,8 +23,10 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename=/etc/passwd", "zandor.mpeg"},
         {"attachment; filename=.bashrc.mpeg", "zandor.mpeg"},
         {"attachment; filename=\"..\"", "zandor.mpeg"},
-        {"attachment; filename*=UTF-8''a%00b.mpeg", "zandor.mpeg"},
-        {"attachment; filename*=UTF-8''a%0Ab.mpeg", "zandor.mpeg"},
+        // Control and formatting characters go; what is left must still be a clip's name.
+        {"attachment; filename*=UTF-8''a%00b.mpeg", "ab.mpeg"},
+        {"attachment; filename*=UTF-8''a%0Ab%E2%81%A6.mpeg", "ab.mpeg"},
+        {"attachment; filename*=UTF-8''%E2%80%AEgepm.txt", "zandor.mpeg"},
         {"attachment; filename=" + QByteArray(256, 'n') + ".mpeg", "zandor.mpeg"},
     };
     for (const auto &[header, name] : cases)
@@ -30,6 +34,13 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
     for (const QString bad : {"https://news.example/", "https://news.example/..%2F..", "https://news.example/.h.mpeg",
                               "https://news.example/notes.txt"})
         EXPECT_EQ(platform::suggestedFilename("attachment; filename=.x", bad, kMpeg), "") << bad.toStdString();
+
+    // Only the partial files we make are ever cleaned away.
+    for (const QString ours : {".zandor.mpeg.part-Ab12Cd", ".zandor.mxf.part-000000"})
+        EXPECT_TRUE(platform::isPartialDownloadName(ours)) << ours.toStdString();
+    for (const QString theirs : {".zandor.notes.part-abc123", ".zandor.mpeg.part-abc12", ".zandor.mpeg.part-abc1234",
+                                 "zandor.mpeg.part-Ab12Cd", ".zandor.mpeg.part-Ab12C/"})
+        EXPECT_FALSE(platform::isPartialDownloadName(theirs)) << theirs.toStdString();
 }
 
 class HttpClientTest : public testing::Test {
@@ -45,7 +56,6 @@ protected:
         request.folder = folder.path();
         request.clipExtensions = kMpeg;
         request.defaultName = "stored.mpeg";
-        request.onlyClips = false; // these cases are about the transfer
         request.caFile = (*servers)["ca"];
         return request;
     }
@@ -96,6 +106,21 @@ TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransferButSlowness
     EXPECT_FALSE(result.error);
     EXPECT_EQ(result.storedPath, folder.filePath("stored.mpeg")); // "trickle" names no clip
     EXPECT_EQ(readFile(result.storedPath), QByteArray(20, 't'));
+}
+
+TEST_F(HttpClientTest, AnEndlessBodyStopsBeforeTheDiskFills)
+{
+    struct statvfs disk {};
+    ASSERT_EQ(statvfs(QFile::encodeName(folder.path()).constData(), &disk), 0);
+    const std::int64_t free = std::int64_t(disk.f_bavail) * std::int64_t(disk.f_frsize);
+    auto endless = request("/endless");
+    endless.keepFree = free - (64 << 20); // room for 64 MiB
+    const auto result = fetch(endless);
+    EXPECT_EQ(result.error, "Not enough free disk space for the clip in " + folder.path());
+    EXPECT_TRUE(folderIsEmpty());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_LE(progress.back().first, 64 << 20);
+    EXPECT_GT(progress.back().first, 32 << 20); // the rest of the disk is not given away either
 }
 
 TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
