@@ -1,6 +1,7 @@
 #include "MediaAsset.h"
 
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -10,7 +11,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
-#include <libavutil/intreadwrite.h>
 }
 
 namespace platform {
@@ -64,36 +64,47 @@ double measuredDuration(AVFormatContext *format)
     return last > first ? last - first : std::numeric_limits<double>::quiet_NaN();
 }
 
-// The sample frames a decoder gives: the packets' durations less what the
-// container marks to skip (an encoder's delay and padding, as in an MP3's
-// LAME header). None when no packet says so: then the stream's duration is
-// exact and reading every packet would only cost time.
-std::optional<std::int64_t> decodedSampleFrames(AVFormatContext *format, int index, int sampleRate)
+// The sample frames a decoder gives for a stream, read from the start to
+// the end: what a player would play, the encoder's delay and padding left
+// out (as an MP3's LAME header marks them). None when it cannot be decoded.
+std::optional<std::int64_t> decodedSampleFrames(AVFormatContext *format, int index)
 {
-    const AVStream *stream = format->streams[index];
-    const AVRational perSample{1, sampleRate};
+    const AVCodecParameters *parameters = format->streams[index]->codecpar;
+    const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
+    AVCodecContext *codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
     AVPacket *packet = av_packet_alloc();
-    std::int64_t frames = 0;
-    bool trimmed = false, firstSeen = false;
-    while (av_read_frame(format, packet) >= 0) {
-        if (packet->stream_index == index) {
-            size_t size = 0;
-            const uint8_t *skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
-            if (skip && size >= 8) {
-                trimmed = true;
-                frames -= std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
+    AVFrame *frame = av_frame_alloc();
+    std::optional<std::int64_t> frames;
+    if (codec && packet && frame && avcodec_parameters_to_context(codec, parameters) >= 0 &&
+        avcodec_open2(codec, decoder, nullptr) == 0) {
+        frames = 0;
+        const auto drain = [&] {
+            while (avcodec_receive_frame(codec, frame) == 0) {
+                *frames += frame->nb_samples;
+                av_frame_unref(frame);
             }
-            if (!firstSeen && !trimmed) { // the first packet tells whether the container trims
-                av_packet_unref(packet);
-                break;
-            }
-            firstSeen = true;
-            frames += av_rescale_q(std::max<std::int64_t>(packet->duration, 0), stream->time_base, perSample);
+        };
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index && avcodec_send_packet(codec, packet) >= 0)
+                drain();
+            av_packet_unref(packet);
         }
-        av_packet_unref(packet);
+        avcodec_send_packet(codec, nullptr); // what the decoder still holds
+        drain();
     }
+    av_frame_free(&frame);
     av_packet_free(&packet);
-    return trimmed ? std::optional(std::max<std::int64_t>(frames, 0)) : std::nullopt;
+    avcodec_free_context(&codec);
+    return frames;
+}
+
+// Back to the first packet: by time where the container keeps an index
+// (Matroska), else by byte.
+bool rewind(AVFormatContext *format)
+{
+    const std::int64_t start = format->start_time != AV_NOPTS_VALUE ? format->start_time : 0;
+    return avformat_seek_file(format, -1, std::numeric_limits<std::int64_t>::min(), start, start, 0) >= 0 ||
+           av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
 }
 
 } // namespace
@@ -150,7 +161,8 @@ std::optional<MediaAsset> FfmpegMediaInspector::inspect(const QString &path, boo
             asset.durationSeconds = measuredDuration(format);
     }
 
-    // Audio length: the stream's own duration where it has one.
+    // Audio length: what a decoder yields, where the duration is wanted
+    // exactly; else the stream's own duration.
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         MediaTrack &track = asset.tracks[i];
         if (track.kind != TrackKind::Audio || track.sampleRate <= 0)
@@ -161,9 +173,15 @@ std::optional<MediaAsset> FfmpegMediaInspector::inspect(const QString &path, boo
             length = asset.durationSeconds;
         if (std::isfinite(length))
             track.lengthInSampleFrames = std::int64_t(std::llround(length * track.sampleRate));
-        if (av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0)
-            if (const auto decoded = decodedSampleFrames(format, int(i), int(track.sampleRate)))
+        if (preciseDuration && rewind(format)) {
+            if (const auto decoded = decodedSampleFrames(format, int(i))) {
                 track.lengthInSampleFrames = *decoded;
+                const bool soundOnly = std::none_of(asset.tracks.cbegin(), asset.tracks.cend(),
+                                                    [](const MediaTrack &t) { return t.kind == TrackKind::Video; });
+                if (soundOnly) // then its playing time is the sound's
+                    asset.durationSeconds = double(*decoded) / track.sampleRate;
+            }
+        }
         break; // the first audio track is the one asked about
     }
 

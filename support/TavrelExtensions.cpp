@@ -138,7 +138,7 @@ QString toShortTimeString(const QDateTime &date)
     // Hours and minutes: some locales' short format (the C locale's among
     // them) carries seconds too.
     static const QRegularExpression seconds(QStringLiteral("[:.]?s{1,2}"));
-    const QLocale locale = QLocale::system();
+    const QLocale locale; // the user's, unless the app set another
     const QString format = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
     return locale.toString(date.toLocalTime().time(), format);
 }

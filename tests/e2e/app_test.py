@@ -62,8 +62,10 @@ try:
     # and what an earlier crash left is cleared at the next start.
     abandoned = os.path.join(clips, ".zandor.mpeg.part-Ab12Cd")
     open(abandoned, "wb").write(b"left by a crash")
-    held, foreign = os.path.join(clips, ".zandor.mxf.part-Xy34Zw"), os.path.join(clips, ".notes.txt.part-Ab12Cd")
-    open(foreign, "wb").close()
+    held = os.path.join(clips, ".zandor.mxf.part-Xy34Zw")
+    foreign = [os.path.join(clips, name) for name in (".notes.txt.part-Ab12Cd", ".zandor.notes.part-abc123")]
+    for name in foreign:
+        open(name, "wb").write(b"the user's own")
     holder = open(held, "wb")  # still being written by someone
     fcntl.flock(holder, fcntl.LOCK_EX)
     server.publish("zandor.mpeg", clip * 20)
@@ -72,7 +74,7 @@ try:
     partial = lambda: [n for n in os.listdir(clips)
                        if n.startswith(".zandor.mpeg.part-") and os.path.join(clips, n) != abandoned]
     check(wait_for(lambda: not os.path.exists(abandoned), 30), "an abandoned partial file is removed at start")
-    check(os.path.exists(held) and os.path.exists(foreign), "one still locked, or not of ours, stays")
+    check(all(map(os.path.exists, [held] + foreign)), "one still locked, or not of ours, stays")
     check(wait_for(partial, 30), "a slow download is under way")
     fourth.send_signal(signal.SIGHUP)
     check(fourth.wait(20) == 0, "SIGHUP ends the app cleanly during a download")

@@ -1,5 +1,9 @@
+#include "TavrelExtensions.h"
 #include "TavrelUtils.h"
 #include "Testing.h"
+
+#include <QTimeZone>
+#include <ctime>
 
 namespace {
 
@@ -30,6 +34,79 @@ TEST(Helpers, FileChecksListingsAndTheCausesDeleteFilePrints)
     }
     EXPECT_TRUE(TavrelUtils::deleteFile(list)); // a folder goes with its contents
     EXPECT_FALSE(QFileInfo::exists(home.file("list")));
+}
+
+TEST(Helpers, ATrailingSlashNamesTheItemItselfNeverWhatALinkLeadsTo)
+{
+    TestHome home;
+    DoubledServices services;
+    writeFile(home.file("target/keep.mpeg"), "k");
+    writeFile(home.file("plain.mpeg"), "p");
+    QFile::link(home.file("target"), home.file("link"));
+    const auto at = [&](const QString &relative) { return QUrl::fromLocalFile(home.file(relative)); };
+    EXPECT_EQ(TavrelUtils::getFileAttributes(at("link/")).value(TavrelUtils::FileTypeKey),
+              TavrelUtils::FileTypeSymbolicLink);
+    EXPECT_EQ(TavrelUtils::getFileAttributes(at("plain.mpeg/")).value(TavrelUtils::FileTypeKey),
+              TavrelUtils::FileTypeRegular);
+    EXPECT_TRUE(TavrelUtils::deleteFile(at("link/")));
+    EXPECT_FALSE(QFileInfo(home.file("link")).isSymLink());
+    EXPECT_EQ(readFile(home.file("target/keep.mpeg")), "k"); // what it pointed at is untouched
+    EXPECT_TRUE(TavrelUtils::deleteFile(at("plain.mpeg/")));
+    EXPECT_FALSE(QFileInfo::exists(home.file("plain.mpeg")));
+}
+
+// The user's clock in a zone of the test's choosing.
+class InZone {
+public:
+    explicit InZone(const char *zone) : saved_(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~InZone()
+    {
+        qputenv("TZ", saved_);
+        tzset();
+    }
+
+private:
+    QByteArray saved_;
+};
+
+TEST(Helpers, ALocalDateIsTheUsersClockReadInTheNamedZone)
+{
+    // Where the user's own zone uses the abbreviation now, it is the user's instant.
+    for (const auto &[zone, abbreviation] : {std::pair{"Australia/Brisbane", "AEST"},
+                                             {"Pacific/Honolulu", "HST"},
+                                             {"America/Phoenix", "MST"},
+                                             {"Asia/Kolkata", "IST"}}) {
+        InZone in(zone);
+        const QDateTime now = QDateTime::currentDateTime();
+        EXPECT_LE(std::abs(TavrelExtensions::getLocalDate(abbreviation).secsTo(now)), 1) << zone;
+    }
+    // Abbreviations the zone database spells with numbers, and one out of season.
+    InZone in("UTC");
+    const std::pair<const char *, int> offsets[] = {
+        {"BRT", -3 * 3600}, {"ART", -3 * 3600}, {"PHT", 8 * 3600},  {"ICT", 7 * 3600},
+        {"MYT", 8 * 3600},  {"IRST", 12600},    {"PET", -5 * 3600}, {"COT", -5 * 3600},
+        {"CLT", -4 * 3600}, {"BDT", 6 * 3600},  {"GST", 4 * 3600},  {"JST", 9 * 3600},
+    };
+    for (const auto &[abbreviation, offset] : offsets)
+        EXPECT_EQ(TavrelExtensions::getLocalDate(abbreviation).offsetFromUtc(), offset) << abbreviation;
+    const bool summer = QTimeZone("America/Los_Angeles").isDaylightTime(QDateTime::currentDateTime());
+    EXPECT_EQ(TavrelExtensions::getLocalDate(summer ? "PST" : "PDT").offsetFromUtc(), summer ? -8 * 3600 : -7 * 3600);
+    EXPECT_EQ(TavrelExtensions::getLocalDate("NOPE").offsetFromUtc(), 0); // unknown: the user's own clock
+}
+
+TEST(Helpers, AShortTimeIsHoursAndMinutesInEveryLocale)
+{
+    const QDateTime at(QDate(2026, 12, 7), QTime(9, 5, 7));
+    for (const auto &[locale, shown] :
+         {std::pair{QLocale::c(), "09:05"}, {QLocale("en_US"), "9:05 AM"}, {QLocale("de_DE"), "09:05"}}) {
+        QLocale::setDefault(locale);
+        EXPECT_EQ(TavrelExtensions::toShortTimeString(at), shown) << locale.name().toStdString();
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace

@@ -19,6 +19,8 @@ protected:
         const std::pair<QString, QString> clips[] = {
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
+            {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
+            {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis"},
         };
         made = true;
         for (const auto &[name, arguments] : clips) {
@@ -72,6 +74,24 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
         EXPECT_NEAR(double(i.audioLength), 2.0 * i.audioSampleRate, i.audioSampleRate * 0.06);
     }
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
+}
+
+// The sample frames ffmpeg's own decoder gives for a file's first sound.
+qint64 decodedByFfmpeg(const QString &path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"});
+    ffmpeg.waitForFinished(60000);
+    return ffmpeg.readAllStandardOutput().size() / 2;
+}
+
+TEST_F(MediaInfoTest, TheSoundIsAsLongAsItsDecoderSays)
+{
+    for (const QString &name : {QString("clip.mpeg"), QString("clip.mkv"), QString("sound.mp3")})
+        EXPECT_EQ(info(name).audioLength, decodedByFfmpeg(path(name))) << name.toStdString();
+    const Info mp3 = info("sound.mp3"); // the encoder's delay and padding are no playing time
+    EXPECT_EQ(mp3.audioLength, 110250);
+    EXPECT_EQ(mp3.lengthInMs, 2500);
 }
 
 TEST_F(MediaInfoTest, BadFilesGiveTheFileFactsOnlyAndNeverHang)

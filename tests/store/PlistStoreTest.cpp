@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <sys/wait.h>
 
 namespace {
 
@@ -19,6 +20,27 @@ mode_t modeOf(const QString &path)
 QByteArray xmlPlist(const QByteArray &body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
+}
+
+// A binary property list whose objects are arrays, each holding the next
+// (`loop`: the last holds the first), then an empty one.
+QByteArray nestedBinaryPlist(quint32 depth, bool loop)
+{
+    QByteArray bytes = "bplist00", table;
+    auto be = [](quint64 value, int width) {
+        QByteArray out;
+        for (int i = width - 1; i >= 0; --i)
+            out += char((value >> (8 * i)) & 0xff);
+        return out;
+    };
+    for (quint32 i = 0; i < depth; ++i) {
+        table += be(quint64(bytes.size()), 4);
+        bytes += '\xA1' + be(loop && i + 1 == depth ? 0 : i + 1, 4);
+    }
+    table += be(quint64(bytes.size()), 4);
+    bytes += '\xA0';
+    const quint64 tableAt = quint64(bytes.size());
+    return bytes + table + QByteArray(6, '\0') + char(4) + char(4) + be(depth + 1, 8) + be(0, 8) + be(tableAt, 8);
 }
 
 // A resources folder of the test's own, so the template can change or go.
@@ -137,6 +159,66 @@ TEST_F(StoreTest, AFileRemovedReadOnlyOrUnreadableIsNeverLost)
     EXPECT_EQ(fileContents(), (QVariantMap{{"appSettings", QVariantMap{{"a", "b"}}}}));
 }
 
+TEST_F(StoreTest, WhatIsNoFileIsReadAsUnreadableAndNeverWrittenThrough)
+{
+    TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
+    QFile::remove(home.settingsFile());
+    ASSERT_EQ(mkfifo(QFile::encodeName(home.settingsFile()).constData(), 0600), 0);
+    EXPECT_TRUE(store.getMutItems().isEmpty()); // at once: nobody writes into the pipe
+    QFile::remove(home.settingsFile());
+    ASSERT_TRUE(QFile::link("/dev/zero", home.settingsFile()));
+    EXPECT_TRUE(store.getMutItems().isEmpty());
+    EXPECT_EQ(save(store, {{"a", "b"}}, false), "File not written successfully\nFileNotWritten\n");
+    EXPECT_TRUE(QFileInfo(home.settingsFile()).isSymLink());
+    EXPECT_FALSE(QFileInfo(home.appFolder() + "/appSettings.plist.unreadable").exists());
+
+    // Larger than any settings file: kept aside whole, then replaced.
+    QFile::remove(home.settingsFile());
+    const QByteArray huge = xmlPlist("<dict><key>k</key><string>" + QByteArray(20 << 20, 'h') + "</string></dict>");
+    writeFile(home.settingsFile(), huge);
+    EXPECT_TRUE(store.getMutItems().isEmpty());
+    EXPECT_EQ(occurrences(save(store, {{"a", "b"}}, true), "\n"), 1);
+    EXPECT_EQ(readFile(home.settingsFile() + ".unreadable"), huge);
+    EXPECT_EQ(fileContents(), (QVariantMap{{"appSettings", QVariantMap{{"a", "b"}}}}));
+}
+
+TEST_F(StoreTest, EveryDateSurvivesASave)
+{
+    writeFile(home.settingsFile(), xmlPlist("<dict><key>far</key><date>2100-01-01T00:00:00Z</date>"
+                                            "<key>old</key><date>1900-06-01T12:34:56Z</date></dict>"));
+    TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
+    const QDateTime ours(QDate(2100, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+    ASSERT_TRUE(store.addArray("mine", {ours}));
+    const QVariantMap root = fileContents();
+    EXPECT_EQ(root.value("far").toDateTime(), QDateTime(QDate(2100, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    EXPECT_EQ(root.value("old").toDateTime(), QDateTime(QDate(1900, 6, 1), QTime(12, 34, 56), QTimeZone::utc()));
+    EXPECT_EQ(root.value("mine").toList().value(0).toDateTime(), ours);
+}
+
+TEST_F(StoreTest, AFolderThatTakesNoNewFileHasItsFileWrittenInPlace)
+{
+    TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
+    // As its owner, whom the folder's mode binds: root is not bound by it.
+    const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
+    ASSERT_EQ(::chown(QFile::encodeName(home.path()).constData(), owner, owner), 0);
+    for (const QString &path :
+         {resources.path(), home.file(".local"), home.appSupport(), home.appFolder(), home.settingsFile()})
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), owner, owner), 0);
+    ::chmod(QFile::encodeName(home.appFolder()).constData(), 0500);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(owner) != 0 || setuid(owner) != 0)
+            _exit(3);
+        _exit(store.addDictionary("appSettings", {{"username", "kept"}}) ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ::chmod(QFile::encodeName(home.appFolder()).constData(), 0700);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(fileContents().value("appSettings").toMap().value("username"), "kept");
+    EXPECT_EQ(modeOf(home.settingsFile()), 0600u);
+}
+
 TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
 {
     // What fuzzing and odd files found, each named by what must happen to it.
@@ -148,9 +230,28 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_FALSE(parsePlistDictionary(""));
     EXPECT_EQ(parsePlistDictionary(readFile(found.filePath("read-binary.plist")))->value("name"), "value");
 
-    // Very deep nesting is refused rather than recursed into; a large file is just read.
-    EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(100000) +
-                                               QByteArray("</array>").repeated(100000) + "</dict>")));
+    // Very deep nesting is refused before libplist recurses into it (and
+    // overflows the stack); a loop too. A large file is just read.
+    EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(200000) +
+                                               QByteArray("</array>").repeated(200000) + "</dict>")));
+    EXPECT_FALSE(parsePlistDictionary(nestedBinaryPlist(200000, false)));
+    EXPECT_FALSE(parsePlistDictionary(nestedBinaryPlist(3, true)));
+    EXPECT_TRUE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(400) +
+                                              QByteArray("</array>").repeated(400) + "</dict>")));
+
+    // Valid files in the other encodings XML allows.
+    const QByteArray bodyText = xmlPlist("<dict><key>name</key><string>zoë</string></dict>");
+    const QString declared16 = QString::fromUtf8(bodyText).replace("UTF-8", "UTF-16");
+    QByteArray utf16 = "\xFF\xFE", utf16be;
+    for (const QChar c : declared16) {
+        utf16 += char(c.unicode() & 0xff) + QByteArray(1, char(c.unicode() >> 8));
+        utf16be += QByteArray(1, char(c.unicode() >> 8)) + char(c.unicode() & 0xff);
+    }
+    for (const QByteArray &file : {"\xEF\xBB\xBF" + bodyText, utf16, utf16be}) {
+        const auto read = parsePlistDictionary(file);
+        ASSERT_TRUE(read) << file.left(8).toHex().constData();
+        EXPECT_EQ(read->value("name"), "zoë");
+    }
     const auto large = parsePlistDictionary(
         xmlPlist("<dict><key>blob</key><string>" + QByteArray(50 * 1024 * 1024, 'a') + "</string></dict>"));
     ASSERT_TRUE(large);
