@@ -169,6 +169,9 @@ void AppDelegate::statusItemClicked() {}
 
 void AppDelegate::startTimer()
 {
+    // A first start: nothing can be fetched before the user signs in.
+    if (lastOutcome_.isEmpty() && textSetting(kUsername).isEmpty())
+        statusItem.setToolTip(QStringLiteral("ZandorUpdate — Open Settings… to enter your user name and password"));
     const bool automatic = switchSetting(kAutomaticDownload);
     if (timer)
         timer->invalidate();
@@ -202,7 +205,7 @@ void AppDelegate::startTimer()
         return outOfRange();
     printLine((due->thisHour ? QStringLiteral("duedate this hour=") : QStringLiteral("duedate next hour=")) +
               due::utcText(due->when));
-    if (lastOutcome_.isEmpty())
+    if (lastOutcome_.isEmpty() && !textSetting(kUsername).isEmpty())
         statusItem.setToolTip(QStringLiteral("ZandorUpdate — next update at ") +
                               TavrelExtensions::toShortTimeString(due->when));
     timer = services().timers->scheduleRepeating(due->when, kOneHour,

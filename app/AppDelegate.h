@@ -123,7 +123,7 @@ private slots:
     void watchForTray();
 
 private:
-    void reportOutcome(const platform::HttpResult &result, bool interactive);
+    void reportOutcome(const QString &url, const platform::HttpResult &result, bool interactive);
     void tellInToolTip(const QString &summary);
 
     // Readers of the record: a missing key, or a value of another kind, reads

@@ -8,6 +8,7 @@
 #include "TavrelExtensions.h"
 #include "TavrelUtils.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 using platform::services;
@@ -35,6 +36,11 @@ void AppDelegate::downloadFromRemote(bool interactive)
     const bool mxf = switchSetting(kMxfDownload);
     const bool automatic = switchSetting(kAutomaticDownload);
     const QString folder = textSetting(kDownloadFilePath);
+    // A new account may have no Documents folder yet: the default is made
+    // (with the user's usual mode), any other missing folder refused.
+    if (const auto documents = services().folders->firstFolder(platform::DirectoryKind::Documents);
+        documents && folder == *documents && !QFileInfo::exists(folder))
+        QDir().mkpath(folder);
     const bool folderExists = TavrelUtils::DirectoryExists(QUrl::fromLocalFile(folder));
 
     const QString notExecuted = QStringLiteral("Update not Executed");
@@ -86,10 +92,10 @@ void AppDelegate::getNewsUpdate(const QString &url, bool interactive)
         [](std::int64_t, std::int64_t received, std::int64_t expected) {
             printLine(QStringLiteral("%1 of %2").arg(received).arg(expected));
         },
-        [this, interactive](const platform::HttpResult &result) {
+        [this, interactive, url](const platform::HttpResult &result) {
             ++downloadCounter;
             CheckAllDone();
-            reportOutcome(result, interactive);
+            reportOutcome(url, result, interactive);
         });
 }
 
@@ -126,14 +132,29 @@ Outcome outcomeOf(const platform::HttpResult &result, bool interactive)
     return {title, QStringLiteral("Error: %1").arg(status), true, true, title};
 }
 
+// One line for whoever supports the user: which address, and why, as the
+// HTTPS layer says it. Never the credentials.
+QString whyItFailed(const QString &url, const platform::HttpResult &result)
+{
+    const QString address = QUrl(url).toString(QUrl::RemoveUserInfo);
+    QString cause;
+    if (result.response && result.response->statusCode != 200)
+        cause = QStringLiteral("status %1 %2").arg(result.response->statusCode).arg(result.response->reason).trimmed();
+    else
+        cause = result.error.value_or(QStringLiteral("no response"));
+    return QStringLiteral("Update from %1 failed: %2").arg(address.isEmpty() ? QStringLiteral("\"\"") : address, cause);
+}
+
 } // namespace
 
-void AppDelegate::reportOutcome(const platform::HttpResult &result, bool interactive)
+void AppDelegate::reportOutcome(const QString &url, const platform::HttpResult &result, bool interactive)
 {
     const Outcome outcome = outcomeOf(result, interactive);
     tellInToolTip(outcome.summary);
     if (result.response && result.response->statusCode == 200 && result.error)
         printLine(*result.error);
+    if (!result.response || result.response->statusCode != 200 || result.error)
+        printLine(whyItFailed(url, result));
     if (interactive || outcome.alwaysAlert)
         ShowInfoMessageModal(outcome.title, outcome.text, outcome.sound);
     else

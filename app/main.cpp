@@ -1,6 +1,7 @@
 #include "Activation.h"
 #include "AppDelegate.h"
 #include "Application.h"
+#include "CommandLine.h"
 #include "Dialogs.h"
 #include "LoginItems.h"
 #include "MainInterface.h"
@@ -17,6 +18,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const auto status = answerCommandLine(argc, argv))
+        return *status;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZandorUpdate"));
     QApplication::setDesktopFileName(QStringLiteral("zandorupdate"));
@@ -38,8 +41,10 @@ int main(int argc, char *argv[])
     platform::TrayStatusItem statusItem(QDBusConnection::sessionBus());
     platform::QtAlerts alerts;
     platform::CanberraAlertSound alertSound;
-    // The themed icon once installed; the file itself when run from the build tree.
-    const auto iconFile = folders.resourcePath(QStringLiteral("zandorupdate"), QStringLiteral("svg"));
+    // Notifications name the installed icon, whose PNGs every daemon can
+    // draw (not all load SVG); run from the build tree, the PNG itself.
+    const auto iconFile =
+        folders.resourcePath(QStringLiteral("icons/hicolor/128x128/apps/zandorupdate"), QStringLiteral("png"));
     const QString icon = iconFile ? QUrl::fromLocalFile(*iconFile).toString() : QStringLiteral("zandorupdate");
     platform::PopupNotifier popups;
     platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &popups, icon,

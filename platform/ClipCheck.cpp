@@ -3,6 +3,7 @@
 #include <QFile>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,7 +59,10 @@ std::vector<Codec> openDecoders(AVFormatContext *format)
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream *stream = format->streams[i];
         const AVMediaType type = stream->codecpar->codec_type;
-        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) ||
+        const AVCodecParameters *p = stream->codecpar;
+        const bool shaped = type == AVMEDIA_TYPE_VIDEO ? p->width > 0 && p->height > 0
+                                                       : p->sample_rate > 0 && p->ch_layout.nb_channels > 0;
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || !shaped ||
             (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
             continue;
         const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
@@ -73,30 +77,66 @@ std::vector<Codec> openDecoders(AVFormatContext *format)
     return decoders;
 }
 
-// Whether any audio or video stream yields a decoded frame from the start.
+// A stream decodes when its decoder gives several frames in a row, each of
+// the same shape: random bytes between real headers may pass for a frame of
+// sound now and then, never for a run of alike ones.
+constexpr int kFramesInARow[] = {3, 8}; // video, audio
+
+struct Run {
+    int frames = 0;
+    int width = 0, height = 0, rate = 0, channels = 0;
+
+    bool add(const AVFrame &frame)
+    {
+        const bool alike = frames > 0 && frame.width == width && frame.height == height && frame.sample_rate == rate &&
+                           frame.ch_layout.nb_channels == channels;
+        frames = alike ? frames + 1 : 1;
+        width = frame.width;
+        height = frame.height;
+        rate = frame.sample_rate;
+        channels = frame.ch_layout.nb_channels;
+        return frames >= kFramesInARow[frame.sample_rate > 0 ? 1 : 0];
+    }
+};
+
+// Whether an audio or video stream decodes from the start.
 bool firstFramesDecode(AVFormatContext *format)
 {
     std::vector<Codec> decoders = openDecoders(format);
+    std::vector<Run> runs(decoders.size());
     const std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
     const std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
     if (!packet || !frame)
         return false;
-    const auto yields = [&](AVCodecContext *codec, const AVPacket *input) {
-        if (avcodec_send_packet(codec, input) < 0)
+    // Feeds one packet (none: the end) and tells whether the run is long enough.
+    const auto feed = [&](std::size_t stream, const AVPacket *input) {
+        AVCodecContext *codec = decoders[stream].get();
+        if (avcodec_send_packet(codec, input) < 0) {
+            runs[stream].frames = 0;
             return false;
-        return avcodec_receive_frame(codec, frame.get()) == 0;
+        }
+        for (int got; (got = avcodec_receive_frame(codec, frame.get())) != AVERROR(EAGAIN) && got != AVERROR_EOF;) {
+            if (got < 0) {
+                runs[stream].frames = 0;
+                return false;
+            }
+            const bool enough = runs[stream].add(*frame);
+            av_frame_unref(frame.get());
+            if (enough)
+                return true;
+        }
+        return false;
     };
     for (int n = 0; n < kMostPackets && av_read_frame(format, packet.get()) >= 0; ++n) {
-        AVCodecContext *codec =
-            unsigned(packet->stream_index) < decoders.size() ? decoders[unsigned(packet->stream_index)].get() : nullptr;
-        const bool decoded = codec && yields(codec, packet.get());
+        const auto stream = std::size_t(packet->stream_index);
+        const bool decoded = stream < decoders.size() && decoders[stream] && feed(stream, packet.get());
         av_packet_unref(packet.get());
         if (decoded)
             return true;
     }
-    // A short clip may hold its only frames back until the decoder is drained.
-    for (const Codec &codec : decoders)
-        if (codec && yields(codec.get(), nullptr))
+    // A short clip may hold its last frames back until the decoder is drained.
+    for (std::size_t stream = 0; stream < decoders.size(); ++stream)
+        if (decoders[stream] && feed(stream, nullptr))
             return true;
     return false;
 }

@@ -69,6 +69,7 @@ struct Transfer {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray contentDisposition;
     QByteArray contentType;
+    QByteArray reason; // of the last status line
     QByteArray url;
     QByteArray user, password, caFile;
     QString tempPath;
@@ -117,6 +118,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     const QByteArray line(data, qsizetype(size * count));
     const QByteArray lower = line.left(40).toLower();
     if (line.startsWith("HTTP/")) { // a new response (after a redirect or a challenge)
+        t.reason = line.trimmed().split(' ').mid(2).join(' ');
         t.contentDisposition.clear();
         t.contentType.clear();
         t.framed = t.closeNotify = false;
@@ -365,7 +367,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
     long status = 0;
     curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status > 0)
-        result.response = HttpResponse{status};
+        result.response = HttpResponse{status, QString::fromLatin1(t.reason)};
     if (code != CURLE_OK) {
         if (t.writeErrno)
             result.error = errnoText(t.writeErrno);

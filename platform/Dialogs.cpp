@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -37,7 +38,12 @@ void addAccessory(QMessageBox &box, QLineEdit *edit)
 AlertOutcome QtAlerts::runModal(const AlertSpec &spec)
 {
     QMessageBox box;
-    box.setIcon(QMessageBox::Warning);
+    // The app's own icon, as alerts show on the desktops that have one;
+    // Qt's warning triangle only where the app has none.
+    if (const QIcon icon = QApplication::windowIcon(); !icon.isNull())
+        box.setIconPixmap(icon.pixmap(64, 64));
+    else
+        box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("ZandorUpdate"));
     // Exactly the caller's texts: a name like "<i>x<u>y.mpeg" is no markup.
     box.setTextFormat(Qt::PlainText);
@@ -74,6 +80,23 @@ AlertOutcome QtAlerts::runModal(const AlertSpec &spec)
         outcome.accessoryText = edit->text();
     return outcome;
 }
+
+namespace {
+
+void ignoreAlsaError(const char *, int, const char *, int, const char *, ...) {}
+
+// Without a sound card ALSA explains, on standard error, why it cannot play:
+// eight lines per alert that nobody asked for. The sound just does not play.
+void silenceAlsa()
+{
+    using Handler = void (*)(const char *, int, const char *, int, const char *, ...);
+    if (void *alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL)) {
+        if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler")))
+            set(ignoreAlsaError);
+    }
+}
+
+} // namespace
 
 // libcanberra and its sound back-ends are loaded with the first alert sound,
 // not at start-up: most days no alert ever plays.
@@ -125,6 +148,7 @@ void CanberraAlertSound::play(const char *eventId, const char *description)
     if (!triedOpen_) {
         triedOpen_ = true;
         library_ = Library::load();
+        silenceAlsa();
         if (library_ && library_->create(&context_) == CA_SUCCESS) {
             library_->changeProps(context_, CA_PROP_APPLICATION_NAME, "ZandorUpdate", CA_PROP_APPLICATION_ID,
                                   "zandorupdate", nullptr);

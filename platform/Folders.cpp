@@ -73,6 +73,19 @@ std::optional<QString> DesktopFolders::firstFolder(DirectoryKind kind) const
 
 std::optional<QString> DesktopFolders::resourcePath(const QString &name, const QString &type) const
 {
+    // A template an administrator set for every user of the machine comes
+    // first, looked up the XDG way (/etc/xdg/zandorupdate/…). The first one
+    // there is taken as it is, good or bad: a broken one is not skipped.
+    if (type == QLatin1String("plist")) {
+        QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+        if (dirs.isEmpty())
+            dirs = QStringLiteral("/etc/xdg");
+        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+            const QString path = dir + QStringLiteral("/zandorupdate/") + name + QLatin1Char('.') + type;
+            if (QFileInfo::exists(path))
+                return path;
+        }
+    }
     const QString path = resourcesDir_ + QLatin1Char('/') + name + QLatin1Char('.') + type;
     if (!QFileInfo::exists(path))
         return std::nullopt;

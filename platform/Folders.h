@@ -24,6 +24,8 @@ public:
     // First folder of a kind in the user's own domain, or none.
     virtual std::optional<QString> firstFolder(DirectoryKind kind) const = 0;
     // Path of the resource `name`.`type` among the app's resources, or none.
+    // A property list (a settings template) may be set for every user in
+    // $XDG_CONFIG_DIRS/zandorupdate/, which comes first.
     virtual std::optional<QString> resourcePath(const QString &name, const QString &type) const = 0;
     virtual QString bundleName() const = 0;
     // The running executable.

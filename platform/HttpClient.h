@@ -44,6 +44,7 @@ struct HttpRequest {
 
 struct HttpResponse {
     long statusCode = 0;
+    QString reason; // the status line's phrase, e.g. "Not Found"
 };
 
 struct HttpResult {

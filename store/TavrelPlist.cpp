@@ -171,6 +171,8 @@ std::optional<Plist> Plist::finish(Plist plist)
             printLine(QStringLiteral("Unable to copy file. ERROR: ") + error);
             return std::nullopt;
         }
+        // Which of the templates (an administrator's or the app's) it was.
+        printLine(QStringLiteral("Settings file %1 made from %2").arg(*dest, *source));
     }
     return plist;
 }

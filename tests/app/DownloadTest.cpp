@@ -97,9 +97,12 @@ TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
 TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
 {
     const QString at = TavrelExtensions::toShortTimeString(services.clock.time);
+    // Started with the template's settings: no user name yet.
+    EXPECT_EQ(services.statusItem.toolTip, "ZandorUpdate — Open Settings… to enter your user name and password");
+    configure({{"mxf_download", 1}});
+    delegate.startTimer();
     EXPECT_EQ(services.statusItem.toolTip,
               "ZandorUpdate — next update at " + TavrelExtensions::toShortTimeString(services.clock.time.addSecs(120)));
-    configure({{"mxf_download", 1}});
     ASSERT_EQ(delegate.nrOfDownloads, 2);
     output += capturedOutput([&] { delegate.downloadFromRemote(false); });
     EXPECT_EQ(services.statusItem.toolTip, "Updating…");

@@ -23,7 +23,9 @@ BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
     "mxf": open(MXF, "rb").read(),
     "jpeg": open(JPEG, "rb").read(),
     "gzip-zeros": gzip.compress(bytes(200000)),
-    "pack-garbage": b"\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8" + random.randbytes(100000),
+    # The clip's pack and stream headers over random payloads: FFmpeg finds
+    # the streams, but nothing in them decodes.
+    "pack-garbage": bytes(b if i % 2048 < 40 else random.randrange(256) for i, b in enumerate(BODY)),
 }
 ports = {}
 

@@ -31,18 +31,23 @@ QAbstractButton *button(QMessageBox &box, const QString &text)
     return nullptr;
 }
 
-TEST(QtAlerts, ShowsAWarningWithExactlyTheGivenButtons)
+TEST(QtAlerts, ShowsTheAppsIconAndExactlyTheGivenButtons)
 {
     platform::QtAlerts alerts;
     bool answered = false;
+    QPixmap red(32, 32);
+    red.fill(Qt::red);
+    QApplication::setWindowIcon(QIcon(red)); // the app's icon, as start-up sets it
     answerNextBox([&](QMessageBox &box) {
         QStringList texts;
         for (QAbstractButton *b : box.buttons())
             texts << b->text();
         EXPECT_EQ(texts, QStringList{"OK"});
         EXPECT_EQ(std::make_tuple(box.icon(), box.windowModality(), box.text(), box.informativeText()),
-                  std::make_tuple(QMessageBox::Warning, Qt::ApplicationModal, QString("<i>x<u>y.mpeg"),
+                  std::make_tuple(QMessageBox::NoIcon, Qt::ApplicationModal, QString("<i>x<u>y.mpeg"),
                                   QString("Body & <b>bold</b>")));
+        EXPECT_EQ(box.iconPixmap().toImage().pixelColor(box.iconPixmap().width() / 2, box.iconPixmap().height() / 2),
+                  QColor(Qt::red)); // not the warning triangle
         std::vector<Qt::TextFormat> formats;
         for (QLabel *label : box.findChildren<QLabel *>())
             if (label->text() == box.text() || label->text() == box.informativeText())
@@ -52,6 +57,7 @@ TEST(QtAlerts, ShowsAWarningWithExactlyTheGivenButtons)
         button(box, "OK")->click();
     });
     const auto outcome = alerts.runModal(AlertSpec{"<i>x<u>y.mpeg", "Body & <b>bold</b>", {"OK"}, std::nullopt});
+    QApplication::setWindowIcon(QIcon());
     EXPECT_TRUE(answered);
     EXPECT_EQ(outcome.response, platform::kAlertFirstButton);
 }

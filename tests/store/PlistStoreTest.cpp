@@ -68,7 +68,8 @@ TEST_F(StoreTest, FirstStartCopiesTheTemplateIntoAPrivateFolderAndLaterStartsKee
     std::unique_ptr<TavrelPlist> store;
     EXPECT_EQ(capturedOutput(
                   [&] { store = std::make_unique<TavrelPlist>("appSettings", DirectoryKind::ApplicationSupport); }),
-              "");
+              ("Settings file " + home.settingsFile() + " made from " + resources.filePath("appSettings.plist") + "\n")
+                  .toStdString());
     EXPECT_EQ(store->getPlistPath(), home.settingsFile());
     EXPECT_EQ(modeOf(home.appFolder()), 0700u);
     EXPECT_EQ(modeOf(home.settingsFile()), 0600u); // it holds a password
@@ -82,6 +83,29 @@ TEST_F(StoreTest, FirstStartCopiesTheTemplateIntoAPrivateFolderAndLaterStartsKee
     writeFile(resources.filePath("notes.plist"), xmlPlist("<dict/>")); // a plain name: the documents folder
     EXPECT_EQ(TavrelPlist("notes").getPlistPath(), home.documents() + "/notes.plist");
     EXPECT_TRUE(QFile::exists(home.documents() + "/notes.plist"));
+}
+
+TEST_F(StoreTest, AnAdministratorsTemplateComesFirstEvenWhenItIsBad)
+{
+    const QString admin = home.file("etc/xdg/zandorupdate/appSettings.plist");
+    writeFile(admin, xmlPlist("<dict><key>appSettings</key><dict><key>mpg_url</key>"
+                              "<string>https://news.example/zandor/zandor.mpeg</string></dict></dict>"));
+    std::string said;
+    {
+        said = capturedOutput([] { TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport); });
+        EXPECT_EQ(fileContents().value("appSettings").toMap().value("mpg_url"),
+                  "https://news.example/zandor/zandor.mpeg");
+        EXPECT_NE(said.find(" made from " + admin.toStdString() + "\n"), std::string::npos) << said;
+    }
+    // A user who already has settings keeps them; a broken template is copied
+    // as it is (and reads as unreadable), never passed over for the next one.
+    writeFile(admin, "not a property list");
+    TavrelPlist kept("appSettings", DirectoryKind::ApplicationSupport);
+    EXPECT_EQ(kept.getItems().value("appSettings").toMap().value("mpg_url"), "https://news.example/zandor/zandor.mpeg");
+    QFile::remove(home.settingsFile());
+    TavrelPlist broken("appSettings", DirectoryKind::ApplicationSupport);
+    EXPECT_EQ(readFile(home.settingsFile()), "not a property list");
+    EXPECT_TRUE(broken.getItems().isEmpty());
 }
 
 TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
