@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using platform::services;
 using namespace settings;
@@ -136,7 +137,11 @@ Outcome outcomeOf(const platform::HttpResult &result, bool interactive)
 // HTTPS layer says it. Never the credentials.
 QString whyItFailed(const QString &url, const platform::HttpResult &result)
 {
-    const QString address = QUrl(url).toString(QUrl::RemoveUserInfo);
+    static const QRegularExpression userInfo(QStringLiteral("^([a-zA-Z][a-zA-Z0-9+.-]*://)[^/?#@]*@"));
+    const QUrl parsed(url);
+    // An address QUrl cannot parse is printed as it is, less any credentials.
+    const QString address = parsed.isValid() ? parsed.toString(QUrl::RemoveUserInfo)
+                                             : QString(url).replace(userInfo, QStringLiteral("\\1"));
     QString cause;
     if (result.response && result.response->statusCode != 200)
         cause = QStringLiteral("status %1 %2").arg(result.response->statusCode).arg(result.response->reason).trimmed();

@@ -191,6 +191,39 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
     }
 }
 
+TEST_F(DownloadTest, EveryFailedRequestPrintsItsAddressAndCauseButNeverThePassword)
+{
+    const QString port = (*servers)["closed"].section(':', -1);
+    const QString unknown = "https://" + QString(64, 'a') + ".example/zandor/zandor.mpeg"; // fails before any lookup
+    const std::pair<QString, QString> cases[] = {
+        {(*servers)["closed"] + "/zandor/zandor.mpeg", "Couldn't connect to server"},
+        {unknown, "Could not resolve host: " + QString(64, 'a') + ".example"},
+        {(*servers)["stranger"] + "/ok/zandor.mpeg", "SSL certificate problem: "},
+        {faults("/status/404"), "status 404 Not Found"},
+        {"http://127.0.0.1:" + port + "/zandor/zandor.mpeg", "Protocol \"http\" not supported"},
+    };
+    for (const auto &[address, cause] : cases) {
+        configure({{"mpg_url", QString(address).replace("https://", "https://news:secret@")}});
+        output.clear();
+        update(true);
+        const std::string line = "Update from " + address.toStdString() + " failed: ";
+        const auto at = output.find(line);
+        ASSERT_NE(at, std::string::npos) << output;
+        const std::string said = output.substr(at + line.size(), output.find('\n', at) - at - line.size());
+        EXPECT_NE(said.find(cause.toStdString()), std::string::npos) << said;
+        EXPECT_EQ(output.find("secret"), std::string::npos) << output;
+    }
+}
+
+TEST_F(DownloadTest, ANewAccountsMissingDocumentsFolderIsMade)
+{
+    QDir(home.documents()).removeRecursively();
+    configure({{"downloadfilepath", ""}}); // the default: the documents folder
+    update(true);
+    EXPECT_EQ(lastAlert(),
+              std::make_pair(QString("File Succesfully Received"), QDir(home.documents()).filePath("zandor.mpeg")));
+}
+
 TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
 {
     writeFile(clip(), "the previous clip");

@@ -53,6 +53,9 @@ try:
     check(wait_for(lambda: "The server sent no clip: " in said(), 60), "an error page is reported as no clip")
     check("The server sent no clip: application/octet-stream, %d bytes" % len(page) in said(),
           "the report says what arrived")
+    check(wait_for(lambda: "Update from %s failed: The server sent no clip" % server.url("zandor.mpeg") in said(), 10),
+          "a line names the address and the cause")
+    check("ALSA" not in said(), "the alert's sound says nothing without a sound card")
     check(open(target, "rb").read() == clip, "an error page answered with 200 keeps the clip")
     check(desktop.notifications().count("File Succesfully Received") == 1, "the error page is not reported as success")
     third.terminate()
