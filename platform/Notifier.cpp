@@ -49,13 +49,13 @@ void DBusNotifier::post(const QString &title, const QString &body)
         const QDBusPendingReply<QStringList> reply = *watcher;
         auto waiting = std::exchange(waiting_, {});
         if (reply.isError()) { // nobody there: ask again next time, the daemon may come
-            for (const auto &[title, body] : waiting)
-                fallBack(title, body, reply.error().message());
+            for (const auto &[heldTitle, heldBody] : waiting)
+                fallBack(heldTitle, heldBody, reply.error().message());
             return;
         }
         capabilities_ = reply.value();
-        for (const auto &[title, body] : waiting)
-            send(title, body);
+        for (const auto &[heldTitle, heldBody] : waiting)
+            send(heldTitle, heldBody);
     });
 }
 

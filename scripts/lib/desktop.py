@@ -69,10 +69,10 @@ class Processes:
     def path(self, *parts):
         return os.path.join(self.work, *parts)
 
-    def start(self, argv, log, **kw):
+    def start(self, argv, log, env=None, **kw):
         out = open(self.path(log), "w")
         proc = subprocess.Popen(self.prefix + argv, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                env=self.env, start_new_session=True, **kw)
+                                env=env or self.env, start_new_session=True, **kw)
         self.processes.append(proc)
         return proc
 

@@ -151,6 +151,7 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         {url(faults("/ok/x?body=gzip-zeros")), true, {"Error", "The server sent no clip: *"}},
         {url(faults("/ok/x?body=pack-garbage")), true, {"Error", "The server sent no clip: *"}},
         {url(faults("/ok/x?body=mxf")), true, {"Error", "The server sent no clip: MXF*"}},
+        {url(faults("/ok/x?body=data-only")), true, {"Error", "The server sent no clip: MPEG-TS*"}},
         {url(faults("/reset")), false, {"Error", ""}}, // a body cut short
         {url(faults("/unframed?cut=1")),
          true,
@@ -162,7 +163,8 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         // No answer at all, or an address we must not ask.
         {url((*servers)["closed"] + "/zandor/zandor.mpeg"), true, connecting},
         {url((*servers)["closed"] + "/zandor/zandor.mpeg"), false, connecting, true},
-        {url((*servers)["stranger"] + "/ok/zandor.mpeg"), true, connecting}, // a certificate we must refuse
+        {url((*servers)["stranger"] + "/ok/zandor.mpeg"), true, connecting},  // a certificate we must refuse
+        {url((*servers)["elsewhere"] + "/ok/zandor.mpeg"), true, connecting}, // trusted, but for another host
         {url(""), true, connecting},
         {url("zandor/zandor.mpeg"), true, connecting},
         {url("ftp://127.0.0.1/x"), true, connecting},
@@ -199,6 +201,7 @@ TEST_F(DownloadTest, EveryFailedRequestPrintsItsAddressAndCauseButNeverThePasswo
         {(*servers)["closed"] + "/zandor/zandor.mpeg", "Couldn't connect to server"},
         {unknown, "Could not resolve host: " + QString(64, 'a') + ".example"},
         {(*servers)["stranger"] + "/ok/zandor.mpeg", "SSL certificate problem: "},
+        {(*servers)["elsewhere"] + "/ok/zandor.mpeg", "subject name matches"},
         {faults("/status/404"), "status 404 Not Found"},
         {"http://127.0.0.1:" + port + "/zandor/zandor.mpeg", "Protocol \"http\" not supported"},
     };
@@ -227,7 +230,7 @@ TEST_F(DownloadTest, ANewAccountsMissingDocumentsFolderIsMade)
 TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
 {
     writeFile(clip(), "the previous clip");
-    configure({{"mpg_url", faults("/big?size=2000000")}});
+    configure({{"mpg_url", faults("/endless")}}); // a failed write must stop it at once
     // A file-size limit stands in for a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};

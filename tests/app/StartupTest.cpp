@@ -78,6 +78,16 @@ TEST_F(StartupTest, OnlyTheTenKeysAreTakenAndSavingDropsTheRest)
     EXPECT_EQ(saved.value("password"), "");
 }
 
+TEST_F(StartupTest, ASwitchStoredAsARealNumberIsReadByItsValue)
+{
+    writeSettings({{"username", "ann"}, {"mpg_download", 1.0}, {"mxf_download", 2.5}, {"automatic_download", 0.0}});
+    start();
+    EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked());
+    EXPECT_EQ(delegate.nrOfDownloads, 2);
+    EXPECT_FALSE(delegate.setAutomaticDownload->isChecked());
+    EXPECT_EQ(services.timers.liveTimers(), 0); // off: nothing armed
+}
+
 TEST_F(StartupTest, QuitEndsTheApplicationWithoutSaving)
 {
     start();

@@ -13,7 +13,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
 from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
 
-app = sys.argv[1]
+app, shim = sys.argv[1], sys.argv[2]
 
 check = Checks()
 desktop = Desktop()
@@ -24,7 +24,11 @@ try:
     clip = open(clip_path, "rb").read()
     target, argv = app_due_now(desktop, server, clip, app)
     clips = os.path.dirname(target)
-    first = desktop.start(argv, "app1.log")
+    # The first update's durable writes are recorded in order.
+    trace = desktop.path("durability.trace")
+    traced = dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace,
+                  ASAN_OPTIONS=desktop.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    first = desktop.start(argv, "app1.log", env=traced)
     check(wait_for(lambda: "File Succesfully Received" in desktop.notifications(), 60),
           "the unattended update posts \"File Succesfully Received\"")
     check(target in desktop.notifications(), "the notification names the stored file")
@@ -33,6 +37,16 @@ try:
     check("duedate next hour=" in log, "the due-time line is printed")
     check(" of %d" % len(clip) in log, "progress lines are printed")
     check("ZandorUpdate" in desktop.notifications(), "notifications carry the app's name")
+    steps = [line.split() for line in open(trace)] if os.path.exists(trace) else []
+    stored = [i for i, s in enumerate(steps) if s[0] == "rename" and s[2] == target]
+    if stored:
+        partial, at = steps[stored[0]][1], stored[0]
+        order = [s[0] for s in steps[:at] if s[1] == partial] + ["rename"] + \
+                [s[0] for s in steps[at + 1:] if s[1] == clips][:1]
+    else:
+        order = []
+    check(order[-4:] == ["write", "fdatasync", "rename", "fsync"],
+          "the clip is written, flushed, renamed into place, and its folder flushed, in that order: %s" % order[-4:])
 
     # One instance per user: a second start leaves at once, and brings the
     # running one forward.

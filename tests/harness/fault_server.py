@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The test suite's own HTTPS server, for the faults a real server will not
-produce on demand. Prints "PORTS <tls> <stranger-tls> <plain>" when ready."""
+produce on demand. Prints "PORTS <tls> <stranger-tls> <plain> <elsewhere-tls>"
+when ready."""
 
 import gzip
 import http.server
@@ -10,19 +11,29 @@ import socket
 import socketserver
 import ssl
 import struct
+import subprocess
 import sys
 import threading
 import time
 import urllib.parse
 
-CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP, MXF, JPEG = sys.argv[1:8]
+CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP, MXF, JPEG, ELSEWHERE_CERT, ELSEWHERE_KEY = sys.argv[1:10]
 BODY = open(CLIP, "rb").read()
 random.seed(7)
+
+
+def made_by_ffmpeg(name, *arguments):
+    path = os.path.join(os.path.dirname(CLIP), name)
+    subprocess.run(["ffmpeg", "-v", "error", "-y", *arguments, path], check=True)
+    return open(path, "rb").read()
+
 BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
     "mpeg": BODY,
     "mxf": open(MXF, "rb").read(),
     "jpeg": open(JPEG, "rb").read(),
     "gzip-zeros": gzip.compress(bytes(200000)),
+    # A transport stream of the right form that carries data only, no picture or sound.
+    "data-only": made_by_ffmpeg("data.ts", "-f", "data", "-i", CLIP, "-map", "0", "-c", "copy", "-f", "mpegts"),
     # The clip's pack and stream headers over random payloads: FFmpeg finds
     # the streams, but nothing in them decodes.
     "pack-garbage": bytes(b if i % 2048 < 40 else random.randrange(256) for i, b in enumerate(BODY)),
@@ -165,5 +176,6 @@ def serve(name, cert=None, key=None):
 serve("tls", CERT, KEY)
 serve("stranger", STRANGER_CERT, STRANGER_KEY)
 serve("plain")
-print("PORTS %d %d %d" % (ports["tls"], ports["stranger"], ports["plain"]), flush=True)
+serve("elsewhere", ELSEWHERE_CERT, ELSEWHERE_KEY)
+print("PORTS %d %d %d %d" % (ports["tls"], ports["stranger"], ports["plain"], ports["elsewhere"]), flush=True)
 threading.Event().wait()  # until stopped

@@ -40,11 +40,13 @@ try:
                         picture], check=True)
         work.start([PYTHON, os.path.join(here, "fault_server.py"), certificate("server.pem"),
                     certificate("server.key"), certificate("stranger.pem"), certificate("stranger.key"),
-                    clips["vob"], clips["mxf"], picture], "faults.log")
+                    clips["vob"], clips["mxf"], picture, certificate("elsewhere.pem"), certificate("elsewhere.key")],
+                   "faults.log")
         assert wait_for(lambda: open(work.path("faults.log")).read().endswith("\n")), "no fault server"
-        tls, stranger, plain = open(work.path("faults.log")).read().split()[1:4]
+        tls, stranger, plain, elsewhere = open(work.path("faults.log")).read().split()[1:5]
         facts = {"ca": news.ca, "news": "https://127.0.0.1:%d" % news.port, "mpeg": clips["vob"],
                  "mxf": clips["mxf"], "faults": "https://127.0.0.1:" + tls, "stranger": "https://127.0.0.1:" + stranger,
+                 "elsewhere": "https://127.0.0.1:" + elsewhere,
                  "closed": "https://127.0.0.1:%d" % free_port()}
     print(json.dumps(facts), flush=True)
     sys.stdin.read()

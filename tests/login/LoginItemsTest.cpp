@@ -63,6 +63,31 @@ TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
     EXPECT_EQ(entries().size(), 7);
 }
 
+TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)
+{
+    // The administrator starts it for everyone; this user switches it off.
+    writeFile(home.file("etc/xdg/autostart/zandorupdate.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + self().toUtf8() + "\"\n");
+    EXPECT_TRUE(applicationIsInStartUpItems());
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("Hidden=true\n"));
+    EXPECT_FALSE(applicationIsInStartUpItems());
+    EXPECT_TRUE(QFile::exists(home.file("etc/xdg/autostart/zandorupdate.desktop"))); // theirs stays
+}
+
+TEST_F(LoginItemsTest, APercentInTheProgramsNameIsWrittenDoubled)
+{
+    const QString odd = home.file("bin/zandor%update");
+    writeFile(odd, "#!/bin/sh\n");
+    QFile::setPermissions(odd, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    addEntry("by-hand.desktop", QFile::encodeName(odd).replace("%", "%%"));
+    auto list = services.loginItems.open();
+    ASSERT_TRUE(list);
+    const auto snapshot = list->snapshot();
+    ASSERT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(list->resolve(snapshot[0]).target, QFileInfo(odd).canonicalFilePath());
+}
+
 TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
 {
     const QByteArray exec = "\"" + self().toUtf8() + "\"";

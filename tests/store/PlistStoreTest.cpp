@@ -136,7 +136,8 @@ TEST_F(StoreTest, SavesReplaceOneEntryAtomicallyAndKeepTheRest)
     EXPECT_TRUE(store.addArray("list", {1, "two"}));
     EXPECT_EQ(fileContents().value("list").toList().size(), 2);
     EXPECT_TRUE(store.deleteItem("not-there"));
-    EXPECT_FALSE(store.itemExists("password")); // only the root level is searched
+    EXPECT_FALSE(store.itemExists("password"));                        // only the root level is searched
+    ::chmod(QFile::encodeName(home.settingsFile()).constData(), 0644); // as a backup restored it
     EXPECT_TRUE(store.deleteItem("other"));
     EXPECT_FALSE(fileContents().contains("other"));
     EXPECT_EQ(QDir(home.appFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"appSettings.plist"});

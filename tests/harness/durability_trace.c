@@ -1,0 +1,87 @@
+/* Preloaded into the app by the end-to-end test: records, in order, the
+ * calls that make a clip durable (its writes, fdatasync, rename, the folder's
+ * fsync) into the file named by ZU_DURABILITY_TRACE, one line each, so the
+ * test can see the order no other way shows. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+
+static void record(const char *what, const char *a, const char *b)
+{
+    const char *trace = getenv("ZU_DURABILITY_TRACE");
+    if (!trace)
+        return;
+    pthread_mutex_lock(&lock);
+    FILE *out = fopen(trace, "a");
+    if (out) {
+        fprintf(out, "%s %s%s%s\n", what, a, b ? " " : "", b ? b : "");
+        fclose(out);
+    }
+    pthread_mutex_unlock(&lock);
+}
+
+static void pathOf(int fd, char *path, size_t size)
+{
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, path, size - 1);
+    path[n > 0 ? n : 0] = '\0';
+}
+
+ssize_t write(int fd, const void *data, size_t size)
+{
+    static ssize_t (*real)(int, const void *, size_t);
+    if (!real)
+        *(void **)&real = dlsym(RTLD_NEXT, "write"); /* as POSIX shows it */
+    const ssize_t done = real(fd, data, size);
+    char path[PATH_MAX];
+    if (fd > 2 && done > 0) {
+        pathOf(fd, path, sizeof path);
+        if (strstr(path, ".part-"))
+            record("write", path, NULL);
+    }
+    return done;
+}
+
+int fdatasync(int fd)
+{
+    static int (*real)(int);
+    if (!real)
+        *(void **)&real = dlsym(RTLD_NEXT, "fdatasync"); /* as POSIX shows it */
+    char path[PATH_MAX];
+    pathOf(fd, path, sizeof path);
+    const int result = real(fd);
+    record("fdatasync", path, NULL);
+    return result;
+}
+
+int fsync(int fd)
+{
+    static int (*real)(int);
+    if (!real)
+        *(void **)&real = dlsym(RTLD_NEXT, "fsync"); /* as POSIX shows it */
+    char path[PATH_MAX];
+    pathOf(fd, path, sizeof path);
+    const int result = real(fd);
+    record("fsync", path, NULL);
+    return result;
+}
+
+int rename(const char *from, const char *to)
+{
+    static int (*real)(const char *, const char *);
+    if (!real)
+        *(void **)&real = dlsym(RTLD_NEXT, "rename"); /* as POSIX shows it */
+    const int result = real(from, to);
+    if (result == 0)
+        record("rename", from, to);
+    return result;
+}
