@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <limits>
 #include <utility>
@@ -24,6 +25,9 @@ QLineEdit *TextField::editor() const
         editor_->setEchoMode(echoMode_);
         self->layout()->addWidget(editor_);
         self->setFocusProxy(editor_);
+        // What a screen reader says is the field's, set on the field.
+        editor_->setAccessibleName(accessibleName());
+        editor_->setAccessibleDescription(accessibleDescription());
     }
     return editor_;
 }
@@ -67,6 +71,7 @@ void TextField::showEvent(QShowEvent *event)
 void Section::setTitle(const QString &title)
 {
     title_ = title;
+    setAccessibleName(title); // the painted heading, for assistive technology
     update();
 }
 
@@ -102,4 +107,49 @@ void Section::paintEvent(QPaintEvent *)
     painter.setFont(headingFont());
     painter.drawText(QRect(0, 0, width(), contentsMargins().top()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                      title_);
+}
+
+void DialogWindow::setReadingOrder(const QList<QWidget *> &controls)
+{
+    order_.clear();
+    for (QWidget *control : controls)
+        order_ << control;
+}
+
+void DialogWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    QWidget *previous = nullptr, *first = nullptr;
+    for (const QPointer<QWidget> &control : std::as_const(order_)) {
+        if (!control)
+            continue;
+        auto *field = qobject_cast<TextField *>(control.data());
+        QWidget *target = field ? field->editor() : control.data();
+        if (field) { // named after the editor was made
+            target->setAccessibleName(field->accessibleName());
+            target->setAccessibleDescription(field->accessibleDescription());
+        }
+        if (previous)
+            QWidget::setTabOrder(previous, target);
+        previous = target;
+        if (!first)
+            first = target;
+    }
+    if (first)
+        first->setFocus(Qt::TabFocusReason); // marked as a Tab would mark it
+}
+
+void DialogWindow::keyPressEvent(QKeyEvent *event)
+{
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && default_ &&
+        default_->isEnabled() && default_->isVisible()) {
+        default_->click();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QList>
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 // The Settings window exists from start-up (its controls hold the
@@ -61,4 +63,25 @@ private:
     void reserveHeading();
     QString title_;
     bool measured_ = false;
+};
+
+// A window that works as a dialog for the keyboard: each time it shows, the
+// focus starts in its first control and Tab walks its controls in reading
+// order (a text field's editor, made late, in its field's place); Return
+// presses the default button and Escape closes the window, as closing it
+// does.
+class DialogWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DialogWindow(QWidget *parent = nullptr) : QWidget(parent) {}
+    void setDefaultButton(QPushButton *button) { default_ = button; }
+    void setReadingOrder(const QList<QWidget *> &controls);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QList<QPointer<QWidget>> order_;
+    QPointer<QPushButton> default_;
 };

@@ -43,6 +43,14 @@ MainInterface::MainInterface(AppDelegate &delegate)
     delegate.lblUrlAbout = aboutUi_->lblUrlAbout;
     delegate.lblAuthor = aboutUi_->lblAuthor;
 
+    // The keyboard walks the window as it reads: top to bottom, left to right.
+    const auto &ui = *settingsUi_;
+    settingsWindow_.setReadingOrder({ui.setUserName, ui.setPasssword, ui.setDownloadFormatMPEG, ui.setDownloadFormatMXF,
+                                     ui.setMinutesAfterHour, ui.setAutomaticDownload, ui.setStartAtSystemStartUp,
+                                     ui.setLabelFolder, ui.btnChooseFolder, ui.btnSettingsOk});
+    settingsWindow_.setDefaultButton(ui.btnSettingsOk);
+    aboutWindow_.setReadingOrder({aboutUi_->lblUrlAbout});
+
     QObject::connect(settingsUi_->btnSettingsOk, &QPushButton::clicked, &delegate,
                      [&delegate] { delegate.btnCloseSettings(); });
     QObject::connect(settingsUi_->btnChooseFolder, &QPushButton::clicked, &delegate,

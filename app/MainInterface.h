@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LazyWidgets.h"
+
 #include <QMenu>
 #include <QWidget>
 #include <memory>
@@ -26,8 +28,8 @@ public:
 
 private:
     QMenu statusMenu_;
-    QWidget settingsWindow_;
-    QWidget aboutWindow_;
+    DialogWindow settingsWindow_;
+    DialogWindow aboutWindow_;
     std::unique_ptr<Ui::SettingsWindow> settingsUi_;
     std::unique_ptr<Ui::AboutWindow> aboutUi_;
     std::unique_ptr<WindowSettings> windowSettings_;

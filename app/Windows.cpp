@@ -11,6 +11,7 @@
 #include "osxLaunchAtStartup.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
 #include <QScreen>
@@ -67,7 +68,9 @@ void AppDelegate::btnCloseSettings()
 
 void AppDelegate::selectLocalFolder()
 {
-    if (const auto url = TavrelExtensions::selectDir(); url && setLabelFolder)
+    // The chooser opens where the clips go now.
+    const QString current = setLabelFolder ? setLabelFolder->text() : QString();
+    if (const auto url = TavrelExtensions::selectDir(current); url && setLabelFolder)
         setLabelFolder->setText(url->toLocalFile());
 }
 
@@ -133,6 +136,14 @@ AttributedString AppDelegate::link_string(const QString &text, const QString &ur
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     // The event type first: the label is only looked at while it is whole.
+    if (event->type() == QEvent::KeyPress && watched == lblUrlAbout.data()) {
+        // The link by keyboard: Return, Enter or Space, as on a button.
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            openUrl();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease && watched == lblUrlAbout.data()) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton && lblUrlAbout->rect().contains(mouse->position().toPoint())) {

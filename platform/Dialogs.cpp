@@ -180,6 +180,8 @@ ChooserOutcome QtFileChooser::runModal(const ChooserOptions &options)
     }
     // Read-only also takes away the "new folder" button.
     dialog.setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
+    if (!options.directory.isEmpty())
+        dialog.setDirectory(options.directory);
     dialog.setWindowModality(Qt::ApplicationModal);
 
     ChooserOutcome outcome;

@@ -71,6 +71,7 @@ struct ChooserOptions {
     bool canChooseDirectories = false;
     bool canChooseFiles = true;
     bool canCreateDirectories = false;
+    QString directory; // where it opens; empty: the chooser's own choice
 };
 
 inline constexpr int kChooserOK = 1;

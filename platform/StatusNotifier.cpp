@@ -4,16 +4,20 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 
 namespace platform {
 
@@ -323,6 +327,27 @@ void StatusNotifier::refuse(const QDBusMessage &call) const
 {
     call.setDelayedReply(true);
     bus_.send(call.createErrorReply(QDBusError::NotSupported, QStringLiteral("The item is its menu")));
+}
+
+bool StatusNotifier::popUpMenu(int x, int y)
+{
+    if (!menu_ || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return false;
+    if (menu_->isVisible())
+        return true; // a second click while it is up: the same menu
+    // A host may send a point off every screen (0,0 on a panel at the
+    // bottom, or nonsense): then the pointer's, kept on its screen.
+    QPoint at(x, y);
+    if (!QGuiApplication::screenAt(at))
+        at = QCursor::pos();
+    QScreen *screen = QGuiApplication::screenAt(at) ? QGuiApplication::screenAt(at) : QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    const QRect room = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), room.left(), room.right()));
+    at.setY(std::clamp(at.y(), room.top(), room.bottom()));
+    menu_->popup(at);
+    return true;
 }
 
 void StatusNotifier::menuEvent(int id, const QString &eventId)

@@ -75,6 +75,10 @@ public:
     void menuEvent(int id, const QString &eventId);
     // Answers a call with an error, as an item without that action does.
     void refuse(const QDBusMessage &call) const;
+    // Shows the menu at a point of the screen (where the host says it was
+    // clicked, or else at the pointer); false where the platform places no
+    // popup of ours (Wayland), so the host shows it.
+    bool popUpMenu(int x, int y);
 
 signals:
     // After each attempt to register, and when the watcher goes away.
@@ -133,11 +137,16 @@ public:
     QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/MenuBar")); }
 
 public slots:
-    // No action of its own: a host that calls Activate despite ItemIsMenu
-    // (Plasma) shows the menu when the call fails, as for libappindicator's.
-    void Activate(int, int, const QDBusMessage &call) { item_->refuse(call); }
-    void SecondaryActivate(int, int) {}
-    void ContextMenu(int, int) {}
+    // Every click shows the menu: a host that calls Activate (LXQt, MATE,
+    // Cinnamon) gets it at the pointer; where we cannot place it, the call
+    // fails and the host shows it, as for libappindicator's items.
+    void Activate(int x, int y, const QDBusMessage &call)
+    {
+        if (!item_->popUpMenu(x, y))
+            item_->refuse(call);
+    }
+    void SecondaryActivate(int x, int y) { item_->popUpMenu(x, y); }
+    void ContextMenu(int x, int y) { item_->popUpMenu(x, y); }
     void Scroll(int, const QString &) {}
 
 signals:

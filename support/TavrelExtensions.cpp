@@ -48,9 +48,10 @@ qint64 minute(const QDateTime &date)
     return date.toLocalTime().time().minute();
 }
 
-std::optional<QUrl> selectDir()
+std::optional<QUrl> selectDir(const QString &startAt)
 {
     platform::ChooserOptions options;
+    options.directory = startAt;
     options.title = QStringLiteral("Select Directory");
     options.allowsMultipleSelection = false;
     options.canChooseDirectories = true;

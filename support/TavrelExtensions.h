@@ -44,7 +44,7 @@ QDateTime getLocalDate(const QString &abbreviation);
 std::optional<QTimeZone> timeZoneForAbbreviation(const QString &abbreviation);
 
 // The chooser, configured to pick one existing folder / one file.
-std::optional<QUrl> selectDir();
+std::optional<QUrl> selectDir(const QString &startAt = {});
 std::optional<QUrl> selectUrl();
 
 } // namespace TavrelExtensions

@@ -53,6 +53,21 @@ try:
         subprocess.run(["xdotool", "key", "Escape"], env=desktop.env)
         wait_for(lambda: desktop.measure(MENU) < dark + 50, 5)
 
+    # A host that calls Activate on a left click (LXQt, MATE, Cinnamon) gets
+    # the menu too, at the point it names; twice in a row, one menu.
+    item = (desktop.registered_items() or ["none"])[0]
+    activate = lambda x, y: desktop.run(["dbus-send", "--session", "--print-reply", "--dest=" + item,
+                                         "/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate",
+                                         "int32:%d" % x, "int32:%d" % y]).returncode == 0
+    for x, y in ((1012, 14), (-5000, 99999)):  # where the icon is; off every screen
+        called = activate(x, y)
+        check(called and wait_for(lambda: desktop.measure(MENU) > dark + 100, 10),
+              "Activate at (%d, %d) shows the menu" % (x, y))
+        check(activate(x, y), "Activate again while it is up keeps that menu")
+        subprocess.run(["xdotool", "key", "Escape"], env=desktop.env)
+        check(wait_for(lambda: desktop.measure(MENU) < dark + 50, 5), "Escape closes it")
+    check(proc.poll() is None, "and the app runs on")
+
     click(desktop, 1)  # Update Now, the first item
     wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "46", "click", "1"], env=desktop.env)
