@@ -90,6 +90,14 @@ void AppDelegate::applicationDidFinishLaunching()
     statusItem.setClickAction([this] { statusItemClicked(); });
     startTimer();
 
+    // A tray that never came, or went away later (a panel that crashed):
+    // the same wait, then the same way back to the app.
+    statusItem.setTrayChangedAction([this] {
+        if (!statusItem.isShownInTray() && !trayRetry_.isActive()) {
+            trayRetries_ = 0;
+            trayRetry_.start();
+        }
+    });
     if (!statusItem.isShownInTray())
         trayRetry_.start();
 }

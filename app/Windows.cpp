@@ -38,10 +38,15 @@ void bringToFront(QWidget *window)
     Section::prepareToShow(window);
     if (window->layout())
         window->layout()->activate();
-    if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+    // Centred the first time; afterwards where it was (or where the user
+    // put it): a window manager's frame, known only after the first show,
+    // would otherwise move it a little each time.
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen && !window->property("zu_placed").toBool()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
+        window->setProperty("zu_placed", true);
     }
     window->setWindowOpacity(1.0);
     window->show();

@@ -17,6 +17,9 @@
 namespace platform {
 
 namespace {
+
+constexpr int kCapabilitiesWaitMs = 3000;
+
 QDBusMessage notificationsCall(const QString &method)
 {
     return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
@@ -42,7 +45,10 @@ void DBusNotifier::post(const QString &title, const QString &body)
     if (asking_)
         return;
     asking_ = true;
-    auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities"))));
+    // A short wait: a name that is activatable but never answers must not
+    // hold the notice back for D-Bus's default 25 seconds.
+    auto *watcher = new QDBusPendingCallWatcher(
+        bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities")), kCapabilitiesWaitMs));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &replies_, [this, watcher] {
         watcher->deleteLater();
         asking_ = false;

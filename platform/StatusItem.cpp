@@ -35,12 +35,13 @@ void TrayStatusItem::hostChanged(bool registered)
     if (registered) {
         if (xembed_)
             xembed_->hide(); // one icon, not two, on panels that take both
-        return;
-    }
-    // XEmbed exists on X11 only; Qt's icon there must not be a second
-    // StatusNotifierItem, and without a watcher it is not.
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    } else if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // XEmbed exists on X11 only; Qt's icon there must not be a second
+        // StatusNotifierItem, and without a watcher it is not.
         showXEmbed();
+    }
+    if (trayChanged_)
+        trayChanged_();
 }
 
 void TrayStatusItem::showXEmbed()

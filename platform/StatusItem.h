@@ -27,6 +27,8 @@ public:
     virtual void setClickAction(std::function<void()> action) = 0;
     // Whether a tray host shows the icon right now.
     virtual bool isShownInTray() const = 0;
+    // Called whenever a tray host takes the icon or lets it go.
+    virtual void setTrayChangedAction(std::function<void()> action) = 0;
     // What the icon says when pointed at.
     virtual void setToolTip(const QString &text) = 0;
 };
@@ -44,6 +46,7 @@ public:
     void setMenu(QMenu *menu) override;
     void setClickAction(std::function<void()> action) override;
     bool isShownInTray() const override;
+    void setTrayChangedAction(std::function<void()> action) override { trayChanged_ = std::move(action); }
     void setToolTip(const QString &text) override;
 
 private:
@@ -56,6 +59,7 @@ private:
     QPointer<QMenu> menu_;
     QString toolTip_;
     std::function<void()> clickAction_;
+    std::function<void()> trayChanged_;
 };
 
 } // namespace platform

@@ -111,4 +111,33 @@ TEST_F(StartupTest, WithoutATrayTheSettingsWindowComesUpOnce)
     EXPECT_EQ(services.timers.liveTimers(), 1); // the hourly job runs on
 }
 
+TEST_F(StartupTest, ATrayLostLaterGetsTheSameWayBackUnlessItReturns)
+{
+    start();
+    const auto tick = [&](int times) {
+        for (int i = 0; i < times; ++i)
+            QMetaObject::invokeMethod(&delegate, "watchForTray", Qt::DirectConnection);
+    };
+    // Gone and back five times within the wait: nothing shown.
+    for (int i = 0; i < 5; ++i) {
+        services.statusItem.inTray = false;
+        services.statusItem.trayChanged();
+        tick(2);
+        services.statusItem.inTray = true;
+        services.statusItem.trayChanged();
+        tick(1);
+    }
+    tick(10);
+    EXPECT_FALSE(delegate.settingsWindow->isVisible());
+    EXPECT_TRUE(services.notifier.posted.empty());
+    // Gone for good: the Settings window and the notice, once.
+    services.statusItem.inTray = false;
+    services.statusItem.trayChanged();
+    services.statusItem.trayChanged();
+    tick(10);
+    EXPECT_TRUE(delegate.settingsWindow->isVisible());
+    ASSERT_EQ(services.notifier.posted.size(), 1u);
+    EXPECT_EQ(services.notifier.posted[0].title, "ZandorUpdate is running");
+}
+
 } // namespace

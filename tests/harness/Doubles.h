@@ -72,7 +72,9 @@ public:
     void setMenu(QMenu *m) override { menu = m; }
     void setClickAction(std::function<void()>) override {}
     bool isShownInTray() const override { return inTray; }
+    void setTrayChangedAction(std::function<void()> action) override { trayChanged = std::move(action); }
     void setToolTip(const QString &text) override { toolTip = text; }
+    std::function<void()> trayChanged; // what a host coming or going calls
 };
 
 class RecordingSystemLog final : public platform::SystemLog {
