@@ -25,9 +25,6 @@ QLineEdit *TextField::editor() const
         editor_->setEchoMode(echoMode_);
         self->layout()->addWidget(editor_);
         self->setFocusProxy(editor_);
-        // What a screen reader says is the field's, set on the field.
-        editor_->setAccessibleName(accessibleName());
-        editor_->setAccessibleDescription(accessibleDescription());
     }
     return editor_;
 }
@@ -125,7 +122,7 @@ void DialogWindow::showEvent(QShowEvent *event)
             continue;
         auto *field = qobject_cast<TextField *>(control.data());
         QWidget *target = field ? field->editor() : control.data();
-        if (field) { // named after the editor was made
+        if (field) { // what a screen reader says is set on the field, the editor's made late
             target->setAccessibleName(field->accessibleName());
             target->setAccessibleDescription(field->accessibleDescription());
         }

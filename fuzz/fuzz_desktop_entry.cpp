@@ -6,7 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    bool hidden = false;
-    (void)platform::desktopEntryProgram(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), &hidden);
+    const QByteArray contents(reinterpret_cast<const char *>(data), qsizetype(size));
+    (void)platform::desktopEntryProgram(contents);
+    (void)platform::readAutostartEntry(contents, {QStringLiteral("XFCE")});
     return 0;
 }

@@ -125,9 +125,9 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     } else if (lower.startsWith("content-length:") ||
                (lower.startsWith("transfer-encoding:") && line.toLower().contains("chunked"))) {
         t.framed = true;
-    } else if (line.left(20).toLower().startsWith("content-disposition:")) {
+    } else if (lower.startsWith("content-disposition:")) {
         t.contentDisposition = line.mid(20).trimmed();
-    } else if (line.left(13).toLower().startsWith("content-type:")) {
+    } else if (lower.startsWith("content-type:")) {
         t.contentType = line.mid(13).trimmed();
     }
     return size * count;
@@ -177,7 +177,7 @@ bool wouldFillTheDisk(Transfer &t, std::int64_t incoming)
         return false;
     const std::int64_t size = std::int64_t(disk.f_blocks) * std::int64_t(disk.f_frsize);
     const std::int64_t free = std::int64_t(disk.f_bavail) * std::int64_t(disk.f_frsize);
-    const std::int64_t keep = t.request.keepFree >= 0 ? t.request.keepFree : std::min(size / 20, std::int64_t(1) << 30);
+    const std::int64_t keep = t.request.keepFree >= 0 ? t.request.keepFree : diskReserve(size);
     curl_off_t expected = -1;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
     const std::int64_t toCome = std::max<std::int64_t>(std::int64_t(expected) - t.received, incoming);

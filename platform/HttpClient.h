@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -38,9 +39,16 @@ struct HttpRequest {
     long minimumRate = 1024;
     std::chrono::seconds rateWindow{5 * 60};
     // A transfer stops before it leaves the folder's disk with less than
-    // this many bytes free; -1: 5 % of the disk or 1 GiB, whichever is less.
+    // this many bytes free; -1: diskReserve(the disk's size).
     std::int64_t keepFree = -1;
 };
+
+// What a download leaves free on a disk of this size: 5 % of it or 1 GiB,
+// whichever is less.
+constexpr std::int64_t diskReserve(std::int64_t diskSize)
+{
+    return std::min(diskSize / 20, std::int64_t(1) << 30);
+}
 
 struct HttpResponse {
     long statusCode = 0;

@@ -202,12 +202,9 @@ std::optional<QString> programOf(GKeyFile *keys)
 
 } // namespace
 
-std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hidden)
+std::optional<QString> desktopEntryProgram(const QByteArray &contents)
 {
     g_autoptr(GKeyFile) keys = loadEntry(contents);
-    if (hidden)
-        *hidden =
-            keys && g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr);
     return keys ? programOf(keys) : std::nullopt;
 }
 

@@ -70,7 +70,6 @@ AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList 
 
 // The program a desktop entry starts, as an absolute path, or none when the
 // entry does not parse, has no Exec or its program cannot be found.
-// `hidden` is set when the entry says Hidden=true.
-std::optional<QString> desktopEntryProgram(const QByteArray &contents, bool *hidden = nullptr);
+std::optional<QString> desktopEntryProgram(const QByteArray &contents);
 
 } // namespace platform

@@ -81,9 +81,10 @@ bool copyPrivately(const QString &from, const QString &to, QString *error)
 // No settings file is this large; a larger one is not read into memory.
 constexpr qint64 kLargestFile = 16 << 20;
 
-bool isRegularFile(const QString &path, struct stat *st)
+bool isRegularFile(const QString &path)
 {
-    return ::stat(QFile::encodeName(path).constData(), st) == 0 && S_ISREG(st->st_mode);
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Only a regular file is read: a pipe or a device (or a link to one) would
@@ -195,8 +196,8 @@ void Plist::addValuesToPlistFile(const QVariantMap &dictionary) const
         throw PlistError::FileDoesNotExist;
     // A file the user marked read-only stays as it is, even for root; so
     // does what a link leads to that is no file (a device, a pipe).
-    struct stat st {
-    }, link{};
+    struct stat st {};
+    struct stat link {};
     const bool reached = ::stat(QFile::encodeName(*dest).constData(), &st) == 0;
     const bool readOnly = reached && !(st.st_mode & S_IWUSR);
     const bool linkToNoFile = reached && !S_ISREG(st.st_mode) &&
@@ -213,8 +214,7 @@ bool Plist::keepUnreadableCopy() const
     const auto dest = destPath();
     if (!dest)
         return false;
-    struct stat st {};
-    if (!isRegularFile(*dest, &st))
+    if (!isRegularFile(*dest))
         return false; // nothing in it to keep
     const auto bytes = readFile(*dest);
     if (bytes && parsePlistDictionary(*bytes))

@@ -51,28 +51,26 @@ ssize_t write(int fd, const void *data, size_t size)
     return done;
 }
 
-int fdatasync(int fd)
+/* fdatasync and fsync alike: the call, then a line naming the file. */
+static int synced(const char *what, int fd)
 {
-    static int (*real)(int);
-    if (!real)
-        *(void **)&real = dlsym(RTLD_NEXT, "fdatasync"); /* as POSIX shows it */
+    int (*real)(int);
+    *(void **)&real = dlsym(RTLD_NEXT, what); /* as POSIX shows it */
     char path[PATH_MAX];
     pathOf(fd, path, sizeof path);
     const int result = real(fd);
-    record("fdatasync", path, NULL);
+    record(what, path, NULL);
     return result;
+}
+
+int fdatasync(int fd)
+{
+    return synced("fdatasync", fd);
 }
 
 int fsync(int fd)
 {
-    static int (*real)(int);
-    if (!real)
-        *(void **)&real = dlsym(RTLD_NEXT, "fsync"); /* as POSIX shows it */
-    char path[PATH_MAX];
-    pathOf(fd, path, sizeof path);
-    const int result = real(fd);
-    record("fsync", path, NULL);
-    return result;
+    return synced("fsync", fd);
 }
 
 int rename(const char *from, const char *to)

@@ -101,6 +101,12 @@ TEST(Helpers, ALocalDateIsTheUsersClockReadInTheNamedZone)
 
 TEST(Helpers, AShortTimeIsHoursAndMinutesInEveryLocale)
 {
+    {
+        InZone tokyo("Asia/Tokyo"); // the user's clock, not UTC
+        QLocale::setDefault(QLocale::c());
+        EXPECT_EQ(TavrelExtensions::toShortTimeString(QDateTime(QDate(2026, 12, 7), QTime(0, 30), QTimeZone::utc())),
+                  "09:30");
+    }
     const QDateTime at(QDate(2026, 12, 7), QTime(9, 5, 7));
     for (const auto &[locale, shown] :
          {std::pair{QLocale::c(), "09:05"}, {QLocale("en_US"), "9:05 AM"}, {QLocale("de_DE"), "09:05"}}) {
