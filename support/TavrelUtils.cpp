@@ -90,9 +90,9 @@ bool TavrelUtils::deleteFile(const QUrl &url)
     const fs::path path = localPath(url);
     if (!url.isLocalFile())
         error = std::make_error_code(std::errc::invalid_argument);
-    else if (const auto status = fs::symlink_status(path, error); !error && !fs::exists(status))
-        error = std::make_error_code(std::errc::no_such_file_or_directory);
-    else if (!error) // the real cause of a failed look-up: a loop, a long name, a folder we may not enter
+    // The look-up gives the cause when there is nothing to remove: missing,
+    // a loop, a long name, a folder we may not enter.
+    else if ((void)fs::symlink_status(path, error); !error)
         fs::remove_all(path, error);
     if (error) {
         printLine(QStringLiteral("Ooops! Something went wrong: ") + describe(error, url));
