@@ -68,7 +68,6 @@ void TextField::showEvent(QShowEvent *event)
 void Section::setTitle(const QString &title)
 {
     title_ = title;
-    setAccessibleName(title); // the painted heading, for assistive technology
     update();
 }
 
@@ -80,6 +79,8 @@ void Section::prepareToShow(QWidget *window)
 
 void Section::reserveHeading()
 {
+    if (!measured_)
+        setAccessibleName(title_); // the painted heading, for assistive technology
     measured_ = true;
     setContentsMargins(0, QFontMetrics(headingFont()).height() + 6, 0, 0);
 }
@@ -106,26 +107,29 @@ void Section::paintEvent(QPaintEvent *)
                      title_);
 }
 
-void DialogWindow::setReadingOrder(const QList<QWidget *> &controls)
+void DialogWindow::setReadingOrder(const QList<Spoken> &controls)
 {
-    order_.clear();
-    for (QWidget *control : controls)
-        order_ << control;
+    order_ = controls;
 }
 
 void DialogWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (firstShow_)
+        std::exchange(firstShow_, {})();
     QWidget *previous = nullptr, *first = nullptr;
-    for (const QPointer<QWidget> &control : std::as_const(order_)) {
-        if (!control)
-            continue;
-        auto *field = qobject_cast<TextField *>(control.data());
-        QWidget *target = field ? field->editor() : control.data();
-        if (field) { // what a screen reader says is set on the field, the editor's made late
-            target->setAccessibleName(field->accessibleName());
-            target->setAccessibleDescription(field->accessibleDescription());
-        }
+    for (const Spoken &control : std::as_const(order_)) {
+        // A field's editor is made late: it is the one focused and spoken.
+        auto *field = qobject_cast<TextField *>(control.control);
+        QWidget *target = field ? field->editor() : control.control;
+        if (!control.name.isEmpty() && target->accessibleName() != control.name)
+            target->setAccessibleName(control.name);
+        if (!control.description.isEmpty() && target->accessibleDescription() != control.description)
+            target->setAccessibleDescription(control.description);
+        if (!control.focusable)
+            continue; // spoken, not focused
+        if (target->focusPolicy() == Qt::NoFocus)
+            target->setFocusPolicy(Qt::StrongFocus);
         if (previous)
             QWidget::setTabOrder(previous, target);
         previous = target;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 
 // The Settings window exists from start-up (its controls hold the
 // settings), but shows only when the user asks. Two of Qt's widgets lay
@@ -73,15 +74,29 @@ private:
 class DialogWindow : public QWidget {
     Q_OBJECT
 public:
+    // What a screen reader says of a control.
+    struct Spoken {
+        QWidget *control;
+        QString name;
+        QString description;
+        bool focusable = true; // in the Tab order (a label is given focus then)
+    };
+
     explicit DialogWindow(QWidget *parent = nullptr) : QWidget(parent) {}
     void setDefaultButton(QPushButton *button) { default_ = button; }
-    void setReadingOrder(const QList<QWidget *> &controls);
+    // The controls in reading order, with what each is called. The names are
+    // given when the window first shows: naming a widget wakes Qt's
+    // accessibility (its plug-ins), which start-up has no need of.
+    void setReadingOrder(const QList<Spoken> &controls);
+    // Work put off until the window first shows (an image to decode).
+    void setOnFirstShow(std::function<void()> work) { firstShow_ = std::move(work); }
 
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QList<QPointer<QWidget>> order_;
+    QList<Spoken> order_;
     QPointer<QPushButton> default_;
+    std::function<void()> firstShow_;
 };

@@ -6,6 +6,8 @@
 #include "ui_AboutWindow.h"
 #include "ui_SettingsWindow.h"
 
+#include <QApplication>
+
 MainInterface::MainInterface(AppDelegate &delegate)
     : settingsUi_(std::make_unique<Ui::SettingsWindow>()), aboutUi_(std::make_unique<Ui::AboutWindow>()),
       windowSettings_(std::make_unique<WindowSettings>()), aboutViewController_(std::make_unique<AboutViewController>())
@@ -45,11 +47,29 @@ MainInterface::MainInterface(AppDelegate &delegate)
 
     // The keyboard walks the window as it reads: top to bottom, left to right.
     const auto &ui = *settingsUi_;
-    settingsWindow_.setReadingOrder({ui.setUserName, ui.setPasssword, ui.setDownloadFormatMPEG, ui.setDownloadFormatMXF,
-                                     ui.setMinutesAfterHour, ui.setAutomaticDownload, ui.setStartAtSystemStartUp,
-                                     ui.setLabelFolder, ui.btnChooseFolder, ui.btnSettingsOk});
+    settingsWindow_.setReadingOrder({
+        {ui.setUserName, QStringLiteral("User name"), QStringLiteral("The user name the news server asks for")},
+        {ui.setPasssword, QStringLiteral("Password"), QStringLiteral("The password the news server asks for")},
+        {ui.setDownloadFormatMPEG, QStringLiteral("MPEG"), QStringLiteral("Fetch the clip as an MPEG file")},
+        {ui.setDownloadFormatMXF, QStringLiteral("MXF"), QStringLiteral("Fetch the clip as an MXF file")},
+        {ui.setMinutesAfterHour, QStringLiteral("Minutes after the hour"),
+         QStringLiteral("The minute of each hour at which the latest clip is fetched")},
+        {ui.setAutomaticDownload, QStringLiteral("Download automatically every hour"),
+         QStringLiteral("Fetch the clip every hour without being asked")},
+        {ui.setStartAtSystemStartUp, QStringLiteral("Start ZandorUpdate at login"),
+         QStringLiteral("Start ZandorUpdate when you log in")},
+        {ui.setLabelFolder, QStringLiteral("Download folder"),
+         QStringLiteral("The folder the clip is stored in, replacing the previous one")},
+        {ui.btnChooseFolder, QStringLiteral("Choose download folder"),
+         QStringLiteral("Choose the folder the clip is stored in")},
+        {ui.btnSettingsOk, QStringLiteral("OK"), QStringLiteral("Save the settings and close the window")},
+    });
     settingsWindow_.setDefaultButton(ui.btnSettingsOk);
-    aboutWindow_.setReadingOrder({aboutUi_->lblUrlAbout});
+    aboutWindow_.setReadingOrder({
+        {aboutUi_->lblIcon, QStringLiteral("ZandorUpdate icon"), {}, false},
+        {aboutUi_->lblUrlAbout, {}, QStringLiteral("The maker's web site; Return or a click opens it in the browser")},
+    });
+    aboutWindow_.setOnFirstShow([icon = aboutUi_->lblIcon] { icon->setPixmap(QApplication::windowIcon().pixmap(64)); });
 
     QObject::connect(settingsUi_->btnSettingsOk, &QPushButton::clicked, &delegate,
                      [&delegate] { delegate.btnCloseSettings(); });

@@ -10,12 +10,15 @@
 
 namespace platform {
 
+// Drawn ahead at the sizes panels ask for (from the SVGs beside them, with
+// rsvg-convert): no SVG renderer is loaded while the app starts.
 QIcon namedImage(const QString &name)
 {
-    const QString path = QStringLiteral(":/images/%1.svg").arg(name);
-    if (name.isEmpty() || !QFile::exists(path))
-        return {};
-    return QIcon(path);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128})
+        if (const QString path = QStringLiteral(":/images/%1-%2.png").arg(name).arg(size); QFile::exists(path))
+            icon.addFile(path, QSize(size, size));
+    return icon;
 }
 
 TrayStatusItem::TrayStatusItem(QDBusConnection bus)

@@ -217,6 +217,12 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
     for (const QString &bad : {QString("http://exa mple.com/"), QString(""), QString("relative/path"), QString("::")})
         EXPECT_FALSE(AppDelegate::openWebAddress(bad)) << bad.toStdString();
     EXPECT_EQ(services.urlOpener.opened.size(), 1u);
+
+    // By keyboard: the link has the focus, and Return opens it.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(delegate.aboutWindow));
+    EXPECT_EQ(QApplication::focusWidget(), label);
+    QTest::keyClick(label, Qt::Key_Return);
+    EXPECT_EQ(services.urlOpener.opened.size(), 2u);
 }
 
 } // namespace
