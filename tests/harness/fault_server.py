@@ -17,7 +17,7 @@ import threading
 import time
 import urllib.parse
 
-CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP, MXF, JPEG, ELSEWHERE_CERT, ELSEWHERE_KEY = sys.argv[1:10]
+CERT, KEY, STRANGER_CERT, STRANGER_KEY, CLIP, MXF, ELSEWHERE_CERT, ELSEWHERE_KEY = sys.argv[1:9]
 BODY = open(CLIP, "rb").read()
 random.seed(7)
 
@@ -30,7 +30,7 @@ def made_by_ffmpeg(name, *arguments):
 BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
     "mpeg": BODY,
     "mxf": open(MXF, "rb").read(),
-    "jpeg": open(JPEG, "rb").read(),
+    "jpeg": made_by_ffmpeg("picture.jpeg", "-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"),
     "gzip-zeros": gzip.compress(bytes(200000)),
     # A transport stream of the right form that carries data only, no picture or sound.
     "data-only": made_by_ffmpeg("data.ts", "-f", "data", "-i", CLIP, "-map", "0", "-c", "copy", "-f", "mpegts"),
