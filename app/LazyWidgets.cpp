@@ -1,5 +1,6 @@
 #include "LazyWidgets.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -77,10 +78,35 @@ void Section::prepareToShow(QWidget *window)
         section->reserveHeading();
 }
 
+namespace {
+
+// To assistive technology a section is a group named by its heading, and
+// a window of ours a dialog. Given before the first of them is spoken of.
+QAccessibleInterface *roleOf(const QString &className, QObject *object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("Section"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    if (className == QLatin1String("DialogWindow"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
+    return nullptr;
+}
+
+void giveRoles()
+{
+    static const bool given = (QAccessible::installFactory(roleOf), true);
+    (void)given;
+}
+
+} // namespace
+
 void Section::reserveHeading()
 {
-    if (!measured_)
+    if (!measured_) {
+        giveRoles();
         setAccessibleName(title_); // the painted heading, for assistive technology
+    }
     measured_ = true;
     setContentsMargins(0, QFontMetrics(headingFont()).height() + 6, 0, 0);
 }
@@ -114,6 +140,7 @@ void DialogWindow::setReadingOrder(const QList<Spoken> &controls)
 
 void DialogWindow::showEvent(QShowEvent *event)
 {
+    giveRoles();
     QWidget::showEvent(event);
     if (firstShow_)
         std::exchange(firstShow_, {})();

@@ -48,6 +48,9 @@ MainInterface::MainInterface(AppDelegate &delegate)
     // The keyboard walks the window as it reads: top to bottom, left to right.
     const auto &ui = *settingsUi_;
     settingsWindow_.setReadingOrder({
+        {ui.serverGroup, {}, QStringLiteral("Your account on the news server and the forms of clip to fetch"), false},
+        {ui.scheduleGroup, {}, QStringLiteral("When the clip is fetched, and starting at login"), false},
+        {ui.folderGroup, {}, QStringLiteral("Where the clip is stored"), false},
         {ui.setUserName, QStringLiteral("User name"), QStringLiteral("The user name the news server asks for")},
         {ui.setPasssword, QStringLiteral("Password"), QStringLiteral("The password the news server asks for")},
         {ui.setDownloadFormatMPEG, QStringLiteral("MPEG"), QStringLiteral("Fetch the clip as an MPEG file")},

@@ -65,11 +65,13 @@ struct AutostartEntry {
     bool starts = false;            // whether a session would start it at all
 };
 // An autostart entry as the session reads it: Hidden, X-GNOME-Autostart-
-// enabled, OnlyShowIn/NotShowIn against the current desktops, TryExec.
+// enabled where the session honours it, OnlyShowIn/NotShowIn against the
+// current desktops, TryExec.
 AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList &currentDesktops);
 
-// The program a desktop entry starts, as an absolute path, or none when the
-// entry does not parse, has no Exec or its program cannot be found.
+// The program a desktop entry starts (through `env` or `sh -c` too), as an
+// absolute path, or none when the entry does not parse, has no Exec or its
+// program cannot be found.
 std::optional<QString> desktopEntryProgram(const QByteArray &contents);
 
 } // namespace platform

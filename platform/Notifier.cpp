@@ -2,16 +2,22 @@
 
 #include "Output.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QLabel>
+#include <QPainter>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <QtMath>
+#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -26,6 +32,53 @@ QDBusMessage notificationsCall(const QString &method)
                                           QStringLiteral("/org/freedesktop/Notifications"),
                                           QStringLiteral("org.freedesktop.Notifications"), method);
 }
+// A notice's text, exactly as the caller wrote it, wrapped at spaces and
+// where there are none (a long path) anywhere: a label would clip it.
+class NoticeText final : public QWidget {
+public:
+    NoticeText(const QString &text, bool bold, QWidget *parent) : QWidget(parent)
+    {
+        QFont shown = font();
+        shown.setBold(bold);
+        setFont(shown);
+        document_.setDefaultFont(shown);
+        document_.setDocumentMargin(0);
+        QTextOption option = document_.defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        document_.setDefaultTextOption(option);
+        document_.setPlainText(text);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+        setAccessibleName(text);
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        document_.setTextWidth(width);
+        return qCeil(document_.size().height());
+    }
+    QSize sizeHint() const override
+    {
+        const int width = fontMetrics().averageCharWidth() * 40;
+        return {width, heightForWidth(width)};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        document_.setTextWidth(width());
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = palette();
+        context.palette.setColor(QPalette::Text, palette().color(QPalette::WindowText));
+        document_.documentLayout()->draw(&painter, context);
+    }
+
+private:
+    mutable QTextDocument document_;
+};
+
 } // namespace
 
 DBusNotifier::DBusNotifier(QDBusConnection bus, Notifier *fallback, QString appIcon, std::function<void()> playSound)
@@ -127,16 +180,8 @@ void PopupNotifier::post(const QString &title, const QString &body)
     popup->setFrameShape(QFrame::StyledPanel);
     popup->setWindowTitle(title);
     auto *layout = new QVBoxLayout(popup);
-    for (const auto &[text, bold] : {std::pair(title, true), std::pair(body, false)}) {
-        auto *label = new QLabel(text, popup);
-        label->setTextFormat(Qt::PlainText); // exactly the caller's text
-        label->setWordWrap(true);
-        QFont font = label->font();
-        font.setBold(bold);
-        label->setFont(font);
-        layout->addWidget(label);
-    }
-    popup->setFixedWidth(320);
+    for (const auto &[text, bold] : {std::pair(title, true), std::pair(body, false)})
+        layout->addWidget(new NoticeText(text, bold, popup));
     popups_.push_back(popup);
     place();
     popup->show();
@@ -152,19 +197,85 @@ std::vector<QWidget *> PopupNotifier::shown() const
     return popups_;
 }
 
-// Newest at the top right, the earlier ones below it.
+namespace {
+
+constexpr int kGap = 12;
+
+// The app's own windows a notice must not cover.
+std::vector<QWidget *> appWindows(const std::vector<QWidget *> &popups)
+{
+    std::vector<QWidget *> windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isVisible() && type != Qt::Popup && type != Qt::ToolTip &&
+            std::find(popups.begin(), popups.end(), widget) == popups.end())
+            windows.push_back(widget);
+    }
+    return windows;
+}
+
+// A width of about forty characters of its font, and as tall as its text
+// wrapped to that width: never clipped, whatever the font or scale.
+QSize fittedSize(QWidget *popup, const QRect &area)
+{
+    const int width = std::min(popup->fontMetrics().averageCharWidth() * 40 + 2 * kGap, area.width() - 2 * kGap);
+    return {width, popup->layout()->totalHeightForWidth(width)};
+}
+
+} // namespace
+
+// Newest at the top right, the earlier ones below it (in a column further
+// left once one runs out of room), each moved past the app's own windows:
+// below one where it fits, else left of it. Where windows cannot be placed
+// (Wayland), a notice shown while one of the app's windows is open goes
+// below that window, tied to it.
 void PopupNotifier::place()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    int y = area.top() + 12;
+    const std::vector<QWidget *> windows = appWindows(popups_);
+    const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const int top = area.top() + kGap;
+    int right = area.right() - kGap, y = top, columnWidth = 0;
     for (auto it = popups_.rbegin(); it != popups_.rend(); ++it) {
         QWidget *popup = *it;
-        popup->adjustSize();
-        popup->move(area.right() - popup->width() - 12, y);
-        y += popup->height() + 8;
+        popup->setFixedSize(fittedSize(popup, area));
+        if (!placeable) {
+            if (!windows.empty() && !popup->isVisible()) {
+                popup->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+                popup->winId();
+                popup->windowHandle()->setTransientParent(windows.front()->windowHandle());
+                popup->move(windows.front()->geometry().bottomLeft() + QPoint(0, kGap));
+            }
+            continue;
+        }
+        QRect at;
+        // Each step moves it down or left; the bound is for peace of mind.
+        for (int step = 0; step < 64; ++step) {
+            at = QRect(QPoint(right - popup->width() + 1, y), popup->size());
+            if (at.bottom() > area.bottom() && y > top) { // the next column
+                right -= columnWidth + kGap;
+                y = top;
+                columnWidth = 0;
+                continue;
+            }
+            const auto covered = std::find_if(windows.begin(), windows.end(), [&](const QWidget *window) {
+                return window->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap).intersects(at);
+            });
+            if (covered == windows.end())
+                break;
+            const QRect taken = (*covered)->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap);
+            if (taken.bottom() + at.height() <= area.bottom())
+                y = taken.bottom() + 1;
+            else
+                right = taken.left() - 1;
+        }
+        at.moveLeft(std::max(at.left(), area.left()));
+        popup->move(at.topLeft());
+        y = at.bottom() + 1 + kGap / 2;
+        columnWidth = std::max(columnWidth, at.width());
     }
 }
 

@@ -22,7 +22,8 @@ public:
 
 // Notifications in small windows of our own, for a session without a
 // notification service: each stands on its own (stacked from the top right
-// corner), takes no focus, blocks nothing and goes away by itself.
+// corner, clear of the app's own windows, as tall as its wrapped text),
+// takes no focus, blocks nothing and goes away by itself.
 class PopupNotifier final : public Notifier {
 public:
     explicit PopupNotifier(std::chrono::milliseconds shownFor = std::chrono::seconds(10));

@@ -41,9 +41,8 @@ TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
 TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
 {
     const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";
-    // Ours, but switched off in each way a desktop honours: not a login item.
+    // Ours, but switched off in each way this session (XFCE) honours: not a login item.
     const std::pair<const char *, QByteArray> off[] = {
-        {"disabled.desktop", self + "X-GNOME-Autostart-enabled=false\n"},
         {"hidden.desktop", self + "Hidden=true\n"},
         {"gone.desktop", self + "TryExec=/nowhere/zandorupdate\n"},
         {"gnome-only.desktop", self + "OnlyShowIn=GNOME;KDE;\n"},
@@ -54,13 +53,96 @@ TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
     writeFile(entry("xfce-only.desktop"), "[Desktop Entry]\nExec=/bin/true\nOnlyShowIn=XFCE;\n");
     const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
     EXPECT_EQ(out, "There are 1 login items\n");
+}
 
-    // Ours under its own name, switched off: rewritten so it starts, not a second one added.
-    writeFile(entry("zandorupdate.desktop"), self + "X-GNOME-Autostart-enabled=false\n");
-    capturedOutput([] { toggleLaunchAtStartup(); });
-    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("X-GNOME-Autostart-enabled=true"));
+// GNOME's own switch is read only by the sessions that honour it; switching
+// off writes what every session honours, and on again undoes exactly that.
+TEST_F(LoginItemsTest, GnomesSwitchCountsOnlyWhereTheSessionHonoursIt)
+{
+    const QByteArray gnomeOff = "[Desktop Entry]\n# switched off in GNOME's settings\nType=Application\nName=Z\n"
+                                "Exec=\"" +
+                                self().toUtf8() + "\"\nX-GNOME-Autostart-enabled=false\n";
+    const std::pair<const char *, bool> sessions[] = {
+        {"GNOME", false}, {"ubuntu:GNOME", false}, {"X-Cinnamon", false}, {"XFCE", true},
+        {"LXQt", true},   {"MATE", true},          {"KDE", true},         {"sway", true},
+    };
+    for (const auto &[desktop, starts] : sessions) {
+        services.loginItems = platform::AutostartLoginItems({}, std::nullopt, QString(desktop).split(':'));
+        writeFile(entry("zandorupdate.desktop"), gnomeOff);
+        EXPECT_EQ(applicationIsInStartUpItems(), starts) << desktop;
+        capturedOutput([] { toggleLaunchAtStartup(); });
+        EXPECT_EQ(applicationIsInStartUpItems(), !starts) << desktop;
+        EXPECT_EQ(entries(), QStringList{"zandorupdate.desktop"}) << desktop;
+        const QByteArray now = readFile(entry("zandorupdate.desktop"));
+        EXPECT_TRUE(now.contains("# switched off in GNOME's settings")) << desktop << now.constData();
+        if (starts) { // off for every session
+            EXPECT_TRUE(now.contains("Hidden=true")) << desktop;
+        } else { // on for every session
+            EXPECT_FALSE(now.contains("Hidden")) << desktop;
+            EXPECT_TRUE(now.contains("X-GNOME-Autostart-enabled=true")) << desktop;
+        }
+        for (const char *other : {"GNOME", "LXQt"})
+            EXPECT_EQ(platform::readAutostartEntry(now, {other}).starts, !starts) << desktop << " read by " << other;
+    }
+}
+
+// A user's own entry that starts the app through a wrapper is the app's
+// entry: switched off and on, it keeps every line the user wrote.
+TEST_F(LoginItemsTest, AUsersWrappedEntryIsTheAppsAndKeepsItsLines)
+{
+    const QByteArray exe = self().toUtf8();
+    const QByteArray wrapped[] = {
+        "env QT_SCALE_FACTOR=2 \"" + exe + "\"",
+        "/usr/bin/env -i -u LANG -- " + exe + " --flag",
+        "sh -c \"FOO=1 exec '" + exe + "'\"",
+        "bash -c \"" + exe + " 2>/dev/null\"",
+    };
+    for (const QByteArray &exec : wrapped) {
+        const QByteArray mine = "[Desktop Entry]\n# mine\nType=Application\nName=Mine\nExec=" + exec + "\n";
+        writeFile(entry("zandorupdate.desktop"), mine);
+        EXPECT_TRUE(applicationIsInStartUpItems()) << exec.constData();
+        capturedOutput([] { toggleLaunchAtStartup(); });
+        EXPECT_FALSE(applicationIsInStartUpItems()) << exec.constData();
+        EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("Hidden=true")) << exec.constData();
+        capturedOutput([] { toggleLaunchAtStartup(); });
+        EXPECT_TRUE(applicationIsInStartUpItems()) << exec.constData();
+        EXPECT_EQ(readFile(entry("zandorupdate.desktop")), mine) << exec.constData();
+        EXPECT_EQ(entries(), QStringList{"zandorupdate.desktop"});
+    }
+    // Wrappers around nothing, a missing Exec, an Exec of 100 000 characters:
+    // unknown entries, then the app's own is added beside them.
+    addEntry("env.desktop", "env FOO=1");
+    addEntry("unset.desktop", "env -u");
+    addEntry("long.desktop", QByteArray(100000, 'x'));
+    writeFile(entry("zandorupdate.desktop"), "[Desktop Entry]\nType=Application\nName=No Exec\n");
+    const std::string out = capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_EQ(out, "There are 4 login items\nUnknown login application\nUnknown login application\n"
+                   "Unknown login application\nUnknown login application\nApplication was added to login items\n");
     EXPECT_TRUE(applicationIsInStartUpItems());
-    EXPECT_EQ(entries().size(), 7);
+}
+
+// Another installed copy's entry stays as it is, the user's or the
+// administrator's: this copy's goes beside it, and only this copy's goes.
+TEST_F(LoginItemsTest, AnotherCopysEntryIsLeftAlone)
+{
+    const QString other = home.file("opt/zandorupdate");
+    writeFile(other, "#!/bin/sh\n");
+    QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray theirs = "[Desktop Entry]\nType=Application\nName=Other\nExec=" + QFile::encodeName(other) + "\n";
+    for (const QString &where : {entry("zandorupdate.desktop"), home.file("etc/xdg/autostart/zandorupdate.desktop")}) {
+        writeFile(where, theirs);
+        EXPECT_FALSE(applicationIsInStartUpItems());
+        EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
+                  "There are 1 login items\nApplication was added to login items\n");
+        EXPECT_EQ(readFile(where), theirs);
+        EXPECT_TRUE(readFile(entry("zandorupdate-2.desktop")).contains("Exec=\"" + self().toUtf8() + "\""));
+        EXPECT_TRUE(applicationIsInStartUpItems());
+        capturedOutput([] { toggleLaunchAtStartup(); });
+        EXPECT_FALSE(QFile::exists(entry("zandorupdate-2.desktop")));
+        EXPECT_EQ(readFile(where), theirs);
+        QFile::remove(where);
+    }
+    EXPECT_EQ(entries(), QStringList{});
 }
 
 TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)
@@ -73,6 +155,10 @@ TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)
     EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains("Hidden=true\n"));
     EXPECT_FALSE(applicationIsInStartUpItems());
     EXPECT_TRUE(QFile::exists(home.file("etc/xdg/autostart/zandorupdate.desktop"))); // theirs stays
+    // On again: the user's own entry, which now overrides the switch.
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_TRUE(applicationIsInStartUpItems());
+    EXPECT_FALSE(readFile(entry("zandorupdate.desktop")).contains("Hidden"));
 }
 
 TEST_F(LoginItemsTest, APercentInTheProgramsNameIsWrittenDoubled)
@@ -95,8 +181,10 @@ TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
     addEntry("b.desktop", exec);
     EXPECT_EQ(capturedOutput([] { toggleLaunchAtStartup(); }),
               "There are 2 login items\nApplication was removed from login items\n");
-    EXPECT_EQ(entries(), QStringList{"b.desktop"});
-    EXPECT_TRUE(applicationIsInStartUpItems());
+    // The user's own entries are switched off, not deleted.
+    EXPECT_TRUE(readFile(entry("a.desktop")).contains("Hidden=true"));
+    EXPECT_FALSE(readFile(entry("b.desktop")).contains("Hidden"));
+    EXPECT_EQ(capturedOutput([] { EXPECT_TRUE(applicationIsInStartUpItems()); }), "There are 1 login items\n");
 }
 
 TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)

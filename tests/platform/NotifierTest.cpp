@@ -1,6 +1,8 @@
 #include "Notifier.h"
 #include "Testing.h"
 
+#include <QScreen>
+
 namespace {
 
 // What one daemon was sent for two notifications, and how often we played the sound.
@@ -70,6 +72,43 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
     EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;
     EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}}));
     EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 1) << out;
+}
+
+// Our own notices: each as tall as its text wrapped to its width (a long
+// path wraps where it has no spaces), inside the screen, clear of the app's
+// open window and of each other, at any font size.
+TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
+{
+    const QFont saved = QApplication::font();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget settings;
+    settings.setGeometry(area.right() - 320, area.top() + 40, 300, 200);
+    settings.show();
+    for (const int pixels : {9, 14, 20}) {
+        QFont font = saved;
+        font.setPixelSize(pixels);
+        QApplication::setFont(font);
+        platform::PopupNotifier popups(std::chrono::minutes(1));
+        popups.post("File Succesfully Received", "/home/newsroom/" + QString(200, 'x') + "/zandor.mpeg");
+        popups.post("Error Connecting: 503", "Error: 503");
+        QCoreApplication::sendPostedEvents();
+        const std::vector<QWidget *> shown = popups.shown();
+        ASSERT_EQ(shown.size(), 2u);
+        for (const QWidget *popup : shown) {
+            EXPECT_TRUE(area.contains(popup->frameGeometry())) << pixels << "px";
+            EXPECT_FALSE(popup->frameGeometry().intersects(settings.frameGeometry())) << pixels << "px";
+            const auto texts = popup->findChildren<QWidget *>();
+            ASSERT_EQ(texts.size(), 2);
+            for (const QWidget *text : texts)
+                EXPECT_GE(text->height(), text->heightForWidth(text->width())) << pixels << "px";
+        }
+        EXPECT_FALSE(shown[0]->frameGeometry().intersects(shown[1]->frameGeometry())) << pixels << "px";
+        const QWidget *path = shown[0]->findChildren<QWidget *>().back();
+        const QFontMetrics metrics(path->font());
+        const int lines = metrics.horizontalAdvance(QString(200, 'x')) / path->width();
+        EXPECT_GE(path->height(), lines * metrics.lineSpacing()) << "the path wraps anywhere, " << pixels << "px";
+    }
+    QApplication::setFont(saved);
 }
 
 } // namespace
