@@ -132,9 +132,9 @@ std::optional<QString> programOf(GKeyFile *keys)
 }
 
 // Sessions whose manager skips an entry with X-GNOME-Autostart-enabled=false:
-// gnome-session (and the desktops that run it) and cinnamon-session. Seen
-// starting such an entry all the same: lxqt-session, mate-session, Plasma's,
-// xfce4-session and dex.
+// cinnamon-session and gnome-session (and the desktops that run it). Seen
+// starting such an entry all the same: lxqt-session, mate-session and
+// xfce4-session; Plasma's and dex are said to as well.
 bool honoursGnomeSwitch(const QStringList &desktops)
 {
     static const QStringList honouring{QStringLiteral("GNOME"), QStringLiteral("X-Cinnamon"),

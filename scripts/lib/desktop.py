@@ -79,11 +79,15 @@ class Processes:
     def run(self, argv, **kw):
         return subprocess.run(self.prefix + argv, env=self.env, capture_output=True, text=True, **kw)
 
-    def start_bus(self, kind="session"):
-        """A private bus with no service folders, so nothing starts behind our back."""
+    def start_bus(self, kind="session", services=False):
+        """A private bus with no service folders, so nothing starts behind our
+        back; with `services`, the system's, as a desktop session has them."""
         socket_path = self.path(kind + "-bus")
         with open(self.path(kind + ".conf"), "w") as f:
-            f.write(from_template("bus.conf", TYPE=kind, SOCKET=socket_path))
+            conf = from_template("bus.conf", TYPE=kind, SOCKET=socket_path)
+            if services:
+                conf = conf.replace("</busconfig>", "  <standard_session_servicedirs/>\n</busconfig>")
+            f.write(conf)
         self.start(["dbus-daemon", "--config-file=" + self.path(kind + ".conf"), "--nofork"], kind + "-bus.log")
         assert wait_for(lambda: os.path.exists(socket_path)), "no %s bus" % kind
         address = "unix:path=" + socket_path

@@ -25,7 +25,7 @@ def as_user():
 
 
 class Session(Processes):
-    def __init__(self, system_bus=False):
+    def __init__(self, system_bus=False, services=False):
         super().__init__(as_user())
         os.chmod(self.work, 0o755)
         home, runtime = self.path("home"), self.path("runtime")
@@ -42,7 +42,7 @@ class Session(Processes):
                     "WLR_RENDERER": "pixman", "XDG_CURRENT_DESKTOP": "sway", "WAYLAND_DISPLAY": "wayland-1",
                     "QT_QPA_PLATFORM": "wayland", "ASAN_OPTIONS": os.environ.get("ASAN_OPTIONS", ""),
                     "UBSAN_OPTIONS": os.environ.get("UBSAN_OPTIONS", "")}
-        self.start_bus()
+        self.start_bus(services=services)
         if system_bus:  # with logind, which GNOME Shell asks at start
             self.start_bus("system")
             self.start(["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"], "logind.log")
