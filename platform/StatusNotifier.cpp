@@ -118,6 +118,7 @@ namespace {
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 constexpr std::chrono::milliseconds kSettle{1000};
+constexpr int kNearPointer = 64; // a panel's height or two
 
 void registerTypes()
 {
@@ -335,11 +336,13 @@ bool StatusNotifier::popUpMenu(int x, int y)
         return false;
     if (menu_->isVisible())
         return true; // a second click while it is up: the same menu
-    // A host may send a point off every screen (0,0 on a panel at the
-    // bottom, or nonsense): then the pointer's, kept on its screen.
+    // Hosts send where the icon is, not always right (MATE's tray sends x 0)
+    // or on any screen: a point far from the pointer, which is on the icon
+    // just clicked, gives way to the pointer's.
+    const QPoint pointer = QCursor::pos();
     QPoint at(x, y);
-    if (!QGuiApplication::screenAt(at))
-        at = QCursor::pos();
+    if (!QGuiApplication::screenAt(at) || (at - pointer).manhattanLength() > kNearPointer)
+        at = pointer;
     QScreen *screen = QGuiApplication::screenAt(at) ? QGuiApplication::screenAt(at) : QGuiApplication::primaryScreen();
     if (!screen)
         return false;
