@@ -236,6 +236,9 @@ void PopupNotifier::place()
         return;
     const QRect area = screen->availableGeometry();
     const std::vector<QWidget *> windows = appWindows(popups_);
+    std::vector<QRect> taken; // each window with a margin round it
+    for (const QWidget *window : windows)
+        taken.push_back(window->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap));
     const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     const int top = area.top() + kGap;
     int right = area.right() - kGap, y = top, columnWidth = 0;
@@ -261,16 +264,14 @@ void PopupNotifier::place()
                 columnWidth = 0;
                 continue;
             }
-            const auto covered = std::find_if(windows.begin(), windows.end(), [&](const QWidget *window) {
-                return window->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap).intersects(at);
-            });
-            if (covered == windows.end())
+            const auto covered =
+                std::find_if(taken.begin(), taken.end(), [&](const QRect &window) { return window.intersects(at); });
+            if (covered == taken.end())
                 break;
-            const QRect taken = (*covered)->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap);
-            if (taken.bottom() + at.height() <= area.bottom())
-                y = taken.bottom() + 1;
+            if (covered->bottom() + at.height() <= area.bottom())
+                y = covered->bottom() + 1;
             else
-                right = taken.left() - 1;
+                right = covered->left() - 1;
         }
         at.moveLeft(std::max(at.left(), area.left()));
         popup->move(at.topLeft());
