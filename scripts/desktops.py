@@ -299,6 +299,8 @@ def whole_session(kind, autostart):
             alert = ["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"]
             wait_for(lambda: session.run(alert).returncode == 0, 20)
             session.run(alert + ["key", "Return"])
+            check(wait_for(lambda: session.run(alert).returncode != 0, 10), name + ": Return closes the update's alert")
+            session.run(["xdotool", "keyup", "Return"])  # the closed window never saw the key go up
             time.sleep(1)
             for button in ("1", "3") if box else ():
                 calls = open(session.path("menu.log")).read().count("member=")
