@@ -26,7 +26,8 @@ constexpr int kTrayRetries = 6;
 
 AppDelegate::AppDelegate()
     : aboutUrl(QStringLiteral("https://tavrel.example/")), aboutCompany(QStringLiteral("Tavrel Software")),
-      aboutAuthor(QString()), appSettings(builtInDefaults()), statusItem(*services().statusItem)
+      aboutAuthor(QString()), appSettings(builtInDefaults()), statusItem(*services().statusItem),
+      update_(*services().http, updateObserver())
 {
     trayRetry_.setInterval(kTrayRetryMs);
     connect(&trayRetry_, &QTimer::timeout, this, &AppDelegate::watchForTray);

@@ -6,6 +6,7 @@
 #include "StatusItem.h"
 #include "TavrelPlist.h"
 #include "Timers.h"
+#include "UpdateCore.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -45,8 +46,6 @@ public:
 
     std::unique_ptr<TavrelPlist> settingsPlist;
     std::shared_ptr<platform::RepeatingTimer> timer;
-    qint64 nrOfDownloads = 1;
-    qint64 downloadCounter = 0;
     QVariantMap appSettings;
 
     // Outlets, filled by the interface.
@@ -86,11 +85,12 @@ public:
     void fireDownload();
     void sleepListener(const QString &notificationName);
 
-    // Downloads.
+    // Downloads: the road itself is the update core's.
     void downloadFromRemote(bool interactive);
-    void getNewsUpdate(const QString &url, bool interactive);
+    void getNewsUpdate(const QString &url, bool interactive, update::Form form);
     void CheckAllDone();
     QMap<QString, QString> makeAuthHeader() const;
+    const update::Core &updates() const { return update_; }
 
     // Notifications.
     void showNotification(const QString &title, const QString &body);
@@ -123,8 +123,9 @@ private slots:
     void watchForTray();
 
 private:
-    void reportOutcome(const QString &url, const platform::HttpResult &result, bool interactive);
-    void tellInToolTip(const QString &summary);
+    update::Plan plan() const;
+    update::Core::Observer updateObserver();
+    void tell(const update::Result &result);
 
     // Readers of the record: a missing key, or a value of another kind, reads
     // as the key's built-in default.
@@ -132,8 +133,8 @@ private:
     QString textSetting(const QString &key) const;
     QString downloadFolder() const;
 
-    QStringList pendingOutcomes_; // of the update's requests so far
-    QString lastOutcome_;         // the tooltip once an update has ended
+    update::Core update_;
+    QString lastOutcome_; // the tooltip once an update has ended
     QTimer trayRetry_;
     int trayRetries_ = 0;
 };

@@ -89,7 +89,7 @@ void AppDelegate::assignFields()
             (this->**box)->setChecked(switchSetting(field->key));
     }
     const bool mpeg = setDownloadFormatMPEG && setDownloadFormatMPEG->isChecked();
-    nrOfDownloads = mpeg && setDownloadFormatMXF && setDownloadFormatMXF->isChecked() ? 2 : 1;
+    update_.setRequestsPerUpdate(mpeg && setDownloadFormatMXF && setDownloadFormatMXF->isChecked() ? 2 : 1);
     handleAutoStart();
 }
 

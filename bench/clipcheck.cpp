@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     auto once = [&] {
         const auto start = Clock::now();
         const bool clip =
-            !platform::whyNotAClip(path, {"mpeg", "mpegts", "mpegvideo", "mxf"}, "application/octet-stream", size);
+            bool(platform::checkClip(path, {"mpeg", "mpegts", "mpegvideo", "mxf"}, "application/octet-stream", size));
         return std::make_pair(std::chrono::duration<double, std::milli>(Clock::now() - start).count(), clip);
     };
     const auto [first, clip] = once();

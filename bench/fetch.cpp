@@ -1,8 +1,11 @@
 // fetch URL WARMUP-URL USER PASSWORD FOLDER CAFILE: the download benchmark's
-// driver. As in the running app, the first download starts the worker and
-// loads FFmpeg; so one small warm-up download goes first, then the timed one,
-// from the request to the stored file ("seconds N" on standard output).
+// driver, the update core and its HTTPS client without the app around them.
+// As in the running app, the first download starts the worker and loads
+// FFmpeg; so one small warm-up download goes first, then the timed one, from
+// the request to the stored, durable file ("seconds N" on standard output).
 #include "CurlHttpClient.h"
+#include "Output.h"
+#include "UpdateCore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,26 +18,26 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: fetch URL WARMUP-URL USER PASSWORD FOLDER CAFILE\n");
         return 2;
     }
+    setLineSink([](std::string_view) {}); // no progress lines
     platform::CurlHttpClient client;
-    platform::HttpRequest request;
-    request.user = QString::fromLocal8Bit(argv[3]);
-    request.password = QString::fromLocal8Bit(argv[4]);
-    request.folder = QString::fromLocal8Bit(argv[5]);
-    request.defaultName = QStringLiteral("fetched");
-    request.clipFormats = {QStringLiteral("mpeg"), QStringLiteral("mpegts"),
-                           QStringLiteral("mxf")}; // as the app checks
-    request.caFile = QString::fromLocal8Bit(argv[6]);
+    update::Plan plan;
+    plan.username = QString::fromLocal8Bit(argv[3]);
+    plan.password = QString::fromLocal8Bit(argv[4]);
+    plan.folder = QString::fromLocal8Bit(argv[5]);
+    plan.caFile = QString::fromLocal8Bit(argv[6]);
     int status = 1;
     QElapsedTimer clock;
-    auto fetch = [&](const char *url, auto then) {
-        request.url = QString::fromLocal8Bit(url);
+    std::function<void()> then;
+    update::Core core(client, {{}, [&](const update::Result &result, bool, const QStringList &) {
+                                   status = result.status == update::Status::Stored ? 0 : 1;
+                                   if (status)
+                                       std::fprintf(stderr, "fetch: %s\n", qPrintable(result.message));
+                                   then();
+                               }});
+    auto fetch = [&](const char *url, std::function<void()> next) {
+        then = std::move(next);
         clock.start();
-        client.download(request, {}, [&, then](const platform::HttpResult &result) {
-            status = result.response && result.response->statusCode == 200 && !result.error ? 0 : 1;
-            if (result.error)
-                std::fprintf(stderr, "fetch: %s\n", qPrintable(*result.error));
-            then();
-        });
+        core.request(update::Form::Mpeg, QString::fromLocal8Bit(url), plan, false);
     };
     fetch(argv[2], [&] {
         fetch(argv[1], [&] {

@@ -166,14 +166,13 @@ std::optional<QString> judge(const QString &path, const QStringList &formats)
 
 } // namespace
 
-std::optional<QString> whyNotAClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                                   qint64 size)
+Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType, qint64 size)
 {
     QStringList said;
     if (size > 0) {
         const auto seen = judge(path, formats);
         if (!seen)
-            return std::nullopt;
+            return {};
         if (!seen->isEmpty())
             said << *seen;
     }
@@ -181,7 +180,7 @@ std::optional<QString> whyNotAClip(const QString &path, const QStringList &forma
     if (!type.isEmpty())
         said.prepend(type);
     said << (size == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(size));
-    return QStringLiteral("The server sent no clip: ") + said.join(QStringLiteral(", "));
+    return Failure{QStringLiteral("The server sent no clip: ") + said.join(QStringLiteral(", "))};
 }
 
 } // namespace platform

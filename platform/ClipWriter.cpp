@@ -58,14 +58,16 @@ std::int64_t ClipWriter::queued()
     return handedOver_ - written_ + std::int64_t(filling_.size());
 }
 
-int ClipWriter::finish()
+Result<> ClipWriter::finish()
 {
     if (thread_.joinable()) {
         handOver(true);
         thread_.join();
     }
     std::lock_guard lock(mutex_);
-    return error_;
+    if (error_ != 0)
+        return failureFromErrno(error_);
+    return {};
 }
 
 void ClipWriter::run()

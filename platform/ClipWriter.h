@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +27,8 @@ public:
     // Queues the bytes, waiting while the queue is full. False once a write
     // has failed (see finish()).
     bool append(const char *data, std::size_t size);
-    // Writes what is queued and stops; the errno of the first failure, or 0.
-    int finish();
+    // Writes what is queued and stops; the first write's failure, if any.
+    Result<> finish();
     // Bytes handed over but not written yet.
     std::int64_t queued();
 

@@ -2,28 +2,18 @@
 
 #include "ClipCheck.h"
 #include "ClipWriter.h"
-#include "Descriptor.h"
-#include "DownloadNames.h"
-#include "DurableFile.h"
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QMetaObject>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <limits>
 #include <list>
 #include <mutex>
 #include <openssl/ssl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
-#include <unistd.h>
 
 namespace platform {
 
@@ -32,23 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::int64_t kProgressStep = 1 << 20; // one line per MiB is plenty
-
-mode_t currentUmask()
-{
-    // Read without changing it; umask(2) would race with other threads.
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:"))
-                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
-    }
-    return 022;
-}
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -72,11 +45,8 @@ struct Transfer {
     QByteArray reason; // of the last status line
     QByteArray url;
     QByteArray user, password, caFile;
-    QString tempPath;
-    Descriptor fd;
-    std::unique_ptr<ClipWriter> writer; // goes before fd closes
-    int writeErrno = 0;
-    std::optional<QString> abortReason; // why our own checks ended it
+    std::unique_ptr<ClipWriter> writer;
+    std::optional<QString> abortReason; // why it was ended on our side
     bool discarding = false;            // a body we will not keep (status other than 200)
     bool framed = false;                // the response says where its body ends
     bool closeNotify = false;           // the server ended TLS cleanly
@@ -84,14 +54,6 @@ struct Transfer {
     std::int64_t received = 0;
     std::int64_t reported = 0;
     Clock::time_point lastByte = Clock::now();
-
-    ~Transfer() { discardPartial(); }
-    void discardPartial()
-    {
-        if (!tempPath.isEmpty())
-            ::unlink(QFile::encodeName(tempPath).constData());
-        tempPath.clear();
-    }
 };
 
 struct CurlHttpClient::Worker {
@@ -102,12 +64,10 @@ struct CurlHttpClient::Worker {
     std::list<std::unique_ptr<Transfer>> running;  // worker thread only
     std::atomic<bool> stopping{false};
     QObject *mainThreadReceiver = nullptr;
-    mode_t umask = 022;
 
     void run();
     void start(std::unique_ptr<Transfer> transfer);
     void finish(Transfer &transfer, CURLcode code);
-    void store(Transfer &transfer, HttpResult &result);
 };
 
 namespace {
@@ -150,30 +110,13 @@ void reportProgress(Transfer &t, std::int64_t chunk)
         Qt::QueuedConnection);
 }
 
-QString folderGone(const Transfer &t)
-{
-    return QStringLiteral("The download folder went away during the download: ") + t.request.folder;
-}
-
-Descriptor createTemporary(Transfer &t)
-{
-    QByteArray pattern = QFile::encodeName(t.request.folder + QStringLiteral("/.") + t.request.defaultName +
-                                           QStringLiteral(".part-XXXXXX"));
-    Descriptor fd(mkostemp(pattern.data(), O_CLOEXEC));
-    if (fd) {
-        t.tempPath = QFile::decodeName(pattern);
-        ::flock(fd.get(), LOCK_EX); // held while we write: the file is not abandoned
-    }
-    return fd;
-}
-
 // Whether what is still to come would leave the folder's disk with less
 // free than we keep; a response that says how long it is is refused before
 // its first byte is written.
 bool wouldFillTheDisk(Transfer &t, std::int64_t incoming)
 {
     struct statvfs disk {};
-    if (::fstatvfs(t.fd.get(), &disk) != 0)
+    if (::fstatvfs(t.request.fd, &disk) != 0)
         return false;
     const std::int64_t size = std::int64_t(disk.f_blocks) * std::int64_t(disk.f_frsize);
     const std::int64_t free = std::int64_t(disk.f_bavail) * std::int64_t(disk.f_frsize);
@@ -188,22 +131,13 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<Transfer *>(user);
     const size_t bytes = size * count;
-    if (!t.fd && !t.discarding) {
+    if (!t.writer && !t.discarding) {
         long status = 0;
         curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        if (status != 200) {
+        if (status != 200)
             t.discarding = true;
-        } else {
-            t.fd = createTemporary(t);
-            if (!t.fd) {
-                if (errno == ENOENT)
-                    t.abortReason = folderGone(t);
-                else
-                    t.writeErrno = errno;
-                return 0; // makes curl stop with a write error
-            }
-            t.writer = std::make_unique<ClipWriter>(t.fd.get());
-        }
+        else
+            t.writer = std::make_unique<ClipWriter>(t.request.fd);
     }
     if (t.writer && (t.spaceChecked < 0 || t.received - t.spaceChecked >= kProgressStep)) {
         t.spaceChecked = t.received;
@@ -213,8 +147,8 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
         }
     }
     if (t.writer && !t.writer->append(data, bytes)) {
-        t.writeErrno = t.writer->finish();
-        return 0;
+        t.abortReason = t.writer->finish().why();
+        return 0; // makes curl stop with a write error
     }
     t.received += std::int64_t(bytes);
     t.lastByte = Clock::now();
@@ -327,39 +261,23 @@ void CurlHttpClient::Worker::start(std::unique_ptr<Transfer> transfer)
     running.push_back(std::move(transfer));
 }
 
-// A complete body with status 200: flushed to disk, then renamed over the
-// old clip, and the rename made durable.
-void CurlHttpClient::Worker::store(Transfer &t, HttpResult &result)
+namespace {
+
+// A whole body of status 200: written out, then handed to the caller.
+Result<QString> arrived(Transfer &t)
 {
-    if (!t.fd) { // an empty body never reached onBody
-        t.fd = createTemporary(t);
-        if (!t.fd)
-            return void(result.error = errnoText(errno));
-    }
-    if (const int error = t.writer ? t.writer->finish() : 0)
-        return void(result.error = errnoText(error));
-    struct stat st {};
-    if (::fstat(t.fd.get(), &st) == 0 && st.st_nlink == 0)
-        return void(result.error = folderGone(t));
-    if (!t.request.clipFormats.isEmpty())
-        if (auto notAClip = whyNotAClip(t.tempPath, t.request.clipFormats, t.contentType, t.received))
-            return void(result.error = std::move(notAClip));
-    fchmod(t.fd.get(), 0666 & ~umask);
-    if (::fdatasync(t.fd.get()) != 0 || !t.fd.close())
-        return void(result.error = errnoText(errno));
-    const char *effective = nullptr; // where the redirects ended
+    if (t.writer)
+        if (auto written = t.writer->finish(); !written)
+            return Failure{written.why()};
+    if (!t.request.arrived)
+        return QString();
+    const char *effective = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
-    QString name = suggestedFilename(t.contentDisposition, effective ? QString::fromUtf8(effective) : t.request.url,
-                                     t.request.clipExtensions);
-    if (name.isEmpty())
-        name = t.request.defaultName;
-    const QString target = QDir(t.request.folder).filePath(name);
-    if (::rename(QFile::encodeName(t.tempPath).constData(), QFile::encodeName(target).constData()) != 0)
-        return void(result.error = errnoText(errno));
-    t.tempPath.clear(); // the name is free again: another request may take it now
-    result.storedPath = target;
-    syncFolder(t.request.folder);
+    return t.request.arrived(
+        {t.contentDisposition, t.contentType, effective ? QString::fromUtf8(effective) : t.request.url, t.received});
 }
+
+} // namespace
 
 void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
 {
@@ -369,9 +287,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
     if (status > 0)
         result.response = HttpResponse{status, QString::fromLatin1(t.reason)};
     if (code != CURLE_OK) {
-        if (t.writeErrno)
-            result.error = errnoText(t.writeErrno);
-        else if (t.abortReason)
+        if (t.abortReason)
             result.error = t.abortReason;
         else if (code == CURLE_OUT_OF_MEMORY && status > 0) // how curl refuses a header past its limit
             result.error = QStringLiteral("The server's response header is too large");
@@ -381,11 +297,16 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
         result.error = QStringLiteral("The connection closed before the server said the body was complete");
     }
     reportProgress(t, 0);
-    if (status == 200 && !result.error)
-        store(t, result);
+    if (status == 200 && !result.error) {
+        auto stored = arrived(t);
+        if (stored)
+            result.storedPath = *stored;
+        else
+            result.error = stored.why();
+    }
     t.writer.reset();
-    t.fd.reset();
-    t.discardPartial(); // gone before anyone hears the outcome
+    // Nothing of the caller's is held here once it hears the outcome.
+    t.request.arrived = nullptr;
     curl_multi_remove_handle(multi, t.easy.get());
 
     QMetaObject::invokeMethod(
@@ -447,7 +368,6 @@ CurlHttpClient::Worker &CurlHttpClient::worker()
         worker_ = std::make_unique<Worker>();
         worker_->multi = curl_multi_init();
         worker_->mainThreadReceiver = this;
-        worker_->umask = currentUmask();
         worker_->thread = std::thread([w = worker_.get()] { w->run(); });
     }
     return *worker_;
@@ -466,6 +386,12 @@ void CurlHttpClient::download(const HttpRequest &request, Progress progress, Com
         w.incoming.push_back(std::move(transfer));
     }
     curl_multi_wakeup(w.multi);
+}
+
+Result<> CurlHttpClient::checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                                   std::int64_t size) const
+{
+    return platform::checkClip(path, formats, contentType, size);
 }
 
 } // namespace platform

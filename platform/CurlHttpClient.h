@@ -13,6 +13,8 @@ public:
     CurlHttpClient();
     ~CurlHttpClient() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
+    Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                       std::int64_t size) const override;
 
     struct Worker;
 

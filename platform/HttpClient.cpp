@@ -44,7 +44,7 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
             }
         }
         if (!client_)
-            printLine(QStringLiteral("The HTTPS module could not be loaded: ") + loadError_);
+            printLine(QStringLiteral("The HTTPS module could not be loaded: ") + loadError_, Level::Error);
     }
     if (client_)
         return client_->download(request, std::move(progress), std::move(completion));
@@ -55,6 +55,15 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
             completion(HttpResult{std::nullopt, error, {}});
         },
         Qt::QueuedConnection);
+}
+
+// Asked only from a download's arrived step, so the module is loaded by then.
+Result<> LazyHttpClient::checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                                   std::int64_t size) const
+{
+    if (!client_)
+        return Failure{loadError_};
+    return client_->checkClip(path, formats, contentType, size);
 }
 
 } // namespace platform

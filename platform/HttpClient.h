@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Result.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,23 +15,29 @@
 
 namespace platform {
 
+// What arrived with a whole body of status 200, for the caller to judge and
+// name.
+struct Delivery {
+    QByteArray contentDisposition;
+    QByteArray contentType;
+    QString effectiveUrl; // where the redirects ended
+    std::int64_t bytes = 0;
+};
+
 struct HttpRequest {
     QString url;
     QString user; // sent as HTTP Basic
     QString password;
-    // The body is streamed into a hidden temporary file in this folder and
-    // renamed into place only when it arrived whole with status 200.
+    // The file the body of a status-200 response is written to (the caller's:
+    // the client never opens, names or removes a file). A body of any other
+    // status is not kept.
+    int fd = -1;
+    // Worker thread, after a whole status-200 body is written (not yet
+    // flushed to disk): what the caller makes of it. Its failure is the
+    // request's error; its value the result's storedPath.
+    std::function<Result<QString>(const Delivery &)> arrived;
+    // Named in the message when the disk is too full to go on.
     QString folder;
-    // The stored file's name: the one the response suggests (Content-
-    // Disposition, else the address's last segment) only when it ends in one
-    // of these extensions, else defaultName. Nothing but a clip is replaced.
-    QStringList clipExtensions;
-    QString defaultName;
-    // Keep the body only when it is a clip in one of these containers
-    // (FFmpeg's names) whose pictures or sound decode: an error page, or
-    // anything else answered with 200, must not replace the last good clip.
-    // Empty: any body is kept.
-    QStringList clipFormats;
     // Extra certificate authority to trust; empty means the system's store only.
     QString caFile;
     // A transfer with no bytes for this long fails.
@@ -38,8 +47,8 @@ struct HttpRequest {
     // A transfer slower than this many bytes a second over rateWindow fails.
     long minimumRate = 1024;
     std::chrono::seconds rateWindow{5 * 60};
-    // A transfer stops before it leaves the folder's disk with less than
-    // this many bytes free; -1: diskReserve(the disk's size).
+    // A transfer stops before it leaves the file's disk with less than this
+    // many bytes free; -1: diskReserve(the disk's size).
     std::int64_t keepFree = -1;
 };
 
@@ -58,7 +67,7 @@ struct HttpResponse {
 struct HttpResult {
     std::optional<HttpResponse> response; // none: no HTTP response at all
     std::optional<QString> error;         // what went wrong on our side
-    QString storedPath;                   // the full path of the stored body, on success
+    QString storedPath;                   // what the arrived step gave, on success
 };
 
 class HttpClient {
@@ -72,6 +81,12 @@ public:
     virtual ~HttpClient() = default;
     // POST with an empty body; starts at once and returns.
     virtual void download(const HttpRequest &request, Progress progress, Completion completion) = 0;
+    // Whether a file is a clip in one of these containers (FFmpeg's names)
+    // whose pictures or sound decode; the failure says what it is instead.
+    // Any thread. FFmpeg comes with the transfer's module: both are needed
+    // only once a download starts.
+    virtual Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                               std::int64_t size) const = 0;
 };
 
 // The HTTPS client in its own module (libcurl and, for the clip check,
@@ -84,6 +99,8 @@ public:
     LazyHttpClient();
     ~LazyHttpClient() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
+    Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                       std::int64_t size) const override;
 
 private:
     std::unique_ptr<HttpClient> client_;

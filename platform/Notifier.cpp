@@ -156,8 +156,8 @@ void DBusNotifier::fallBack(const QString &title, const QString &body, const QSt
 {
     if (!saidWhy_) {
         saidWhy_ = true;
-        printLine(
-            QStringLiteral("Desktop notifications unavailable (%1); showing them in windows of our own").arg(why));
+        printLine(QStringLiteral("Desktop notifications unavailable (%1); showing them in windows of our own").arg(why),
+                  Level::Warning);
     }
     if (fallback_)
         fallback_->post(title, body);

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <syslog.h>
 
 namespace {
 std::mutex sinkLock;
 LineSink sink;
 } // namespace
 
-void printLine(std::string_view text)
+void printLine(std::string_view text, Level level)
 {
     const std::lock_guard lock(sinkLock);
     if (sink) {
@@ -17,14 +18,16 @@ void printLine(std::string_view text)
         return;
     }
     std::string line(text);
+    if (level != Level::Info)
+        ::syslog(LOG_USER | (level == Level::Error ? LOG_ERR : LOG_WARNING), "%s", line.c_str());
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }
 
-void printLine(const QString &text)
+void printLine(const QString &text, Level level)
 {
-    printLine(std::string_view(text.toStdString()));
+    printLine(std::string_view(text.toStdString()), level);
 }
 
 LineSink setLineSink(LineSink replacement)

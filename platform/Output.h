@@ -4,12 +4,22 @@
 #include <functional>
 #include <string_view>
 
-// The one channel for the app's fixed output lines: standard output, each
-// line written whole.
-void printLine(std::string_view text);
-void printLine(const QString &text);
+// How much a diagnostic line matters.
+enum class Level {
+    Info,    // the fixed lines: progress, due times, what was done
+    Warning, // something the app works around (no logind, no tray service)
+    Error,   // something failed: an update, a file
+};
 
-// Sends the lines elsewhere instead (the tests read them); an empty sink
-// means standard output again. Returns the sink it replaced.
+// The one entry point for the app's diagnostics. Every line goes to standard
+// output whole and exactly as given; warnings and errors also go to the
+// system log at their priority, where support finds them when the app was
+// started by the session and its output went nowhere.
+void printLine(std::string_view text, Level level = Level::Info);
+void printLine(const QString &text, Level level = Level::Info);
+
+// Sends the lines elsewhere instead of standard output and the system log
+// (the tests read them); an empty sink means standard output again. Returns the sink it
+// replaced.
 using LineSink = std::function<void(std::string_view line)>;
 LineSink setLineSink(LineSink sink);

@@ -11,7 +11,7 @@ LogindSleepWatcher::LogindSleepWatcher(QDBusConnection systemBus) : bus_(std::mo
                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
                                   this, SLOT(prepareForSleep(bool)));
     if (!connected_) {
-        printLine(std::string_view("No system bus or logind: sleep and wake will not be noticed"));
+        printLine(std::string_view("No system bus or logind: sleep and wake will not be noticed"), Level::Warning);
         std::fflush(stdout);
     }
 }

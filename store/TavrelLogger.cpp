@@ -63,7 +63,9 @@ void TavrelLogger::logMessage(std::string_view message, LoggerLevels level, std:
     if (int(verbosityLevel) <= int(LoggerLevels::None))
         return;
     if (int(level) <= int(verbosityLevel))
-        printLine(getMessage(message, level, file, line));
+        printLine(getMessage(message, level, file, line), level == LoggerLevels::Error     ? Level::Error
+                                                          : level == LoggerLevels::Warning ? Level::Warning
+                                                                                           : Level::Info);
 }
 
 void TavrelLogger::logMessage(std::string_view message, LoggerLevels level, std::source_location where)

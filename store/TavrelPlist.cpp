@@ -52,7 +52,7 @@ bool writeAll(int fd, const QByteArray &bytes)
 // The file holds a password: only the user may read it.
 bool replacePrivately(const QString &target, const QByteArray &bytes)
 {
-    return platform::writeDurably(target, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return bool(platform::writeDurably(target, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 }
 
 // The copy of the template, created private from the start.
@@ -169,7 +169,7 @@ std::optional<Plist> Plist::finish(Plist plist)
     if (!isItem(*dest)) {
         QString error;
         if (!copyPrivately(*source, *dest, &error)) {
-            printLine(QStringLiteral("Unable to copy file. ERROR: ") + error);
+            printLine(QStringLiteral("Unable to copy file. ERROR: ") + error, Level::Error);
             return std::nullopt;
         }
         // Which of the templates (an administrator's or the app's) it was.
@@ -204,7 +204,7 @@ void Plist::addValuesToPlistFile(const QVariantMap &dictionary) const
                               ::lstat(QFile::encodeName(*dest).constData(), &link) == 0 && S_ISLNK(link.st_mode);
     if (readOnly || linkToNoFile || ::access(QFile::encodeName(*dest).constData(), W_OK) != 0 ||
         !replacePrivately(*dest, toXmlPlist(dictionary))) {
-        printLine(std::string_view("File not written successfully"));
+        printLine(std::string_view("File not written successfully"), Level::Error);
         throw PlistError::FileNotWritten;
     }
 }
@@ -224,7 +224,7 @@ bool Plist::keepUnreadableCopy() const
               : (QFile::exists(copy) && !QFile::remove(copy)) || !QFile::copy(*dest, copy) ||
                     !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
-    printLine(QStringLiteral("Kept the unreadable settings file as ") + copy);
+    printLine(QStringLiteral("Kept the unreadable settings file as ") + copy, Level::Warning);
     return true;
 }
 
@@ -247,7 +247,7 @@ bool TavrelPlist::save(const QVariantMap &root)
         pList->addValuesToPlistFile(root);
         return true;
     } catch (PlistError error) {
-        printLine(std::string_view(plistErrorName(error)));
+        printLine(std::string_view(plistErrorName(error)), Level::Error);
         return false;
     }
 }

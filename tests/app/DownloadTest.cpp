@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "TavrelExtensions.h"
+#include "UpdateCore.h"
 
 #include <QTcpServer>
 #include <csignal>
@@ -55,8 +56,50 @@ protected:
     {
         output += capturedOutput([&] {
             delegate.downloadFromRemote(interactive);
-            ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= requests; }));
+            ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= requests; }));
         });
+    }
+
+    // The update core alone, with the settings' plan changed by `change`:
+    // what each request ended with, and whether a partial file was still
+    // there when it was told.
+    std::vector<update::Result> drive(const std::function<void(update::Plan &)> &change, bool interactive,
+                                      int requests = 1)
+    {
+        std::vector<update::Result> results;
+        update::Core core(services.http,
+                          {{}, [&](const update::Result &result, bool, const QStringList &) {
+                               results.push_back(result);
+                               EXPECT_TRUE(QDir(folder()).entryList({"*.part-*"}, QDir::Hidden).isEmpty());
+                           }});
+        core.setRequestsPerUpdate(requests);
+        update::Plan plan{news("/zandor/zandor.mpeg"),
+                          true,
+                          news("/zandor/zandor.mxf"),
+                          false,
+                          true,
+                          folder(),
+                          "news",
+                          "secret",
+                          (*servers)["ca"]};
+        change(plan);
+        output += capturedOutput([&] {
+            if (const auto refused = core.start(plan, interactive))
+                results.push_back(*refused);
+            else
+                EXPECT_TRUE(waitUntil([&] { return int(results.size()) >= requests; }));
+        });
+        return results;
+    }
+    update::Result driveOne(const QString &url, bool interactive, const QString &password = "secret")
+    {
+        auto results = drive(
+            [&](update::Plan &plan) {
+                plan.mpgUrl = url;
+                plan.password = password;
+            },
+            interactive);
+        return results.empty() ? update::Result{} : results.front();
     }
 
     // What the user was told last, alert or notification.
@@ -103,10 +146,10 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
     delegate.startTimer();
     EXPECT_EQ(services.statusItem.toolTip,
               "ZandorUpdate — next update at " + TavrelExtensions::toShortTimeString(services.clock.time.addSecs(120)));
-    ASSERT_EQ(delegate.nrOfDownloads, 2);
+    ASSERT_EQ(delegate.updates().requestsPerUpdate(), 2);
     output += capturedOutput([&] { delegate.downloadFromRemote(false); });
     EXPECT_EQ(services.statusItem.toolTip, "Updating…");
-    ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 2; }));
     EXPECT_EQ(readFile(clip()), mpeg);
     EXPECT_EQ(readFile(clip("zandor.mxf")), readFile((*servers)["mxf"]));
     ASSERT_EQ(services.notifier.posted.size(), 2u);
@@ -129,65 +172,81 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
 
 TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
 {
+    using update::Status;
     struct Case {
-        QVariantMap settings;
+        QString url;
         bool interactive;
+        Status status;
         Notification said; // "" as the body: any text, printed too; "…*": a text that starts so
-        bool asNotification = false;
+        bool alert = true;
+        QString password = "secret";
     };
-    const Notification unauthorized{"Error Connecting: Unauthorized", "Check your username / password"};
     const Notification connecting{"Error Connecting", "Check your Internet Connection"};
-    const auto url = [](const QString &address) { return QVariantMap{{"mpg_url", address}}; };
+    const Notification noClip{"Error", "The server sent no clip: *"};
+    const QString news = DownloadTest::news("/zandor/zandor.mpeg");
     const Case cases[] = {
-        {{{"password", "wrong"}}, true, unauthorized},
-        {{{"password", "wrong"}}, false, {unauthorized.title, unauthorized.body + ")"}, true},
+        {news,
+         true,
+         Status::Unauthorized,
+         {"Error Connecting: Unauthorized", "Check your username / password"},
+         true,
+         "wrong"},
+        {news,
+         false,
+         Status::Unauthorized,
+         {"Error Connecting: Unauthorized", "Check your username / password)"},
+         false,
+         "wrong"},
         // Other statuses and "status 200 and an error" raise an alert in both modes.
-        {url(faults("/status/404")), false, {"Error Connecting: 404", "Error: 404"}},
-        {url(faults("/status/500")), true, {"Error Connecting: 500", "Error: 500"}},
-        {url(faults("/html")), false, {"Error", "The server sent no clip: text/html, 94 bytes"}},
-        {url(faults("/empty")), false, {"Error", "The server sent no clip: 0 bytes"}},
+        {faults("/status/404"), false, Status::OtherStatus, {"Error Connecting: 404", "Error: 404"}},
+        {faults("/status/500"), true, Status::OtherStatus, {"Error Connecting: 500", "Error: 500"}},
+        {faults("/html"), false, Status::Failed, {"Error", "The server sent no clip: text/html, 94 bytes"}},
+        {faults("/empty"), false, Status::Failed, {"Error", "The server sent no clip: 0 bytes"}},
         // What FFmpeg would open, but is no clip of the form asked for.
-        {url(faults("/ok/x?body=jpeg&type=image/jpeg")), true, {"Error", "The server sent no clip: image/jpeg, *"}},
-        {url(faults("/ok/x?body=gzip-zeros")), true, {"Error", "The server sent no clip: *"}},
-        {url(faults("/ok/x?body=pack-garbage")), true, {"Error", "The server sent no clip: *"}},
-        {url(faults("/ok/x?body=mxf")), true, {"Error", "The server sent no clip: MXF*"}},
-        {url(faults("/ok/x?body=data-only")), true, {"Error", "The server sent no clip: MPEG-TS*"}},
-        {url(faults("/reset")), false, {"Error", ""}}, // a body cut short
-        {url(faults("/unframed?cut=1")),
+        {faults("/ok/x?body=jpeg&type=image/jpeg"),
          true,
+         Status::Failed,
+         {"Error", "The server sent no clip: image/jpeg, *"}},
+        {faults("/ok/x?body=gzip-zeros"), true, Status::Failed, noClip},
+        {faults("/ok/x?body=pack-garbage"), true, Status::Failed, noClip},
+        {faults("/ok/x?body=mxf"), true, Status::Failed, {"Error", "The server sent no clip: MXF*"}},
+        {faults("/ok/x?body=data-only"), true, Status::Failed, {"Error", "The server sent no clip: MPEG-TS*"}},
+        {faults("/reset"), false, Status::Failed, {"Error", ""}}, // a body cut short
+        {faults("/unframed?cut=1"),
+         true,
+         Status::Failed,
          {"Error", "The connection closed before the server said the body was complete"}},
-        {url(faults("/endless?length=1125899906842624")),
+        {faults("/endless?length=1125899906842624"),
          true,
+         Status::Failed,
          {"Error", "Not enough free disk space for the clip in " + home.file("Clips")}},
-        {url(faults("/huge-header")), true, {"Error", "The server's response header is too large"}},
+        {faults("/huge-header"), true, Status::Failed, {"Error", "The server's response header is too large"}},
         // No answer at all, or an address we must not ask.
-        {url((*servers)["closed"] + "/zandor/zandor.mpeg"), true, connecting},
-        {url((*servers)["closed"] + "/zandor/zandor.mpeg"), false, connecting, true},
-        {url((*servers)["stranger"] + "/ok/zandor.mpeg"), true, connecting},  // a certificate we must refuse
-        {url((*servers)["elsewhere"] + "/ok/zandor.mpeg"), true, connecting}, // trusted, but for another host
-        {url(""), true, connecting},
-        {url("zandor/zandor.mpeg"), true, connecting},
-        {url("ftp://127.0.0.1/x"), true, connecting},
-        {url("file:///etc/passwd"), true, connecting},
+        {(*servers)["closed"] + "/zandor/zandor.mpeg", true, Status::NoResponse, connecting},
+        {(*servers)["closed"] + "/zandor/zandor.mpeg", false, Status::NoResponse, connecting, false},
+        {(*servers)["stranger"] + "/ok/zandor.mpeg", true, Status::NoResponse, connecting},  // a certificate we refuse
+        {(*servers)["elsewhere"] + "/ok/zandor.mpeg", true, Status::NoResponse, connecting}, // for another host
+        {"", true, Status::NoResponse, connecting},
+        {"zandor/zandor.mpeg", true, Status::NoResponse, connecting},
+        {"ftp://127.0.0.1/x", true, Status::NoResponse, connecting},
+        {"file:///etc/passwd", true, Status::NoResponse, connecting},
     };
     writeFile(clip(), "the previous clip");
     for (const auto &c : cases) {
-        configure(c.settings);
-        update(c.interactive);
-        const Notification told = c.asNotification && !services.notifier.posted.empty()
-                                      ? services.notifier.posted.back()
-                                      : Notification{lastAlert().first, lastAlert().second};
-        EXPECT_EQ(told.title, c.said.title) << c.settings.first().toString().toStdString();
+        const auto told = driveOne(c.url, c.interactive, c.password);
+        const std::string row = c.url.toStdString() + (c.interactive ? " (menu)" : " (hourly)");
+        EXPECT_EQ(told.status, c.status) << row;
+        EXPECT_EQ(told.title, c.said.title) << row;
         if (c.said.body.isEmpty())
-            EXPECT_NE(output.find(told.body.toStdString() + "\n"), std::string::npos) << output;
+            EXPECT_NE(output.find(told.message.toStdString() + "\n"), std::string::npos) << output;
         else if (c.said.body.endsWith('*'))
-            EXPECT_TRUE(told.body.startsWith(c.said.body.chopped(1))) << told.body.toStdString();
+            EXPECT_TRUE(told.message.startsWith(c.said.body.chopped(1))) << told.message.toStdString();
         else
-            EXPECT_EQ(told.body, c.said.body);
-        EXPECT_EQ(services.notifier.posted.size(), c.asNotification ? 1u : 0u) << c.said.title.toStdString();
-        EXPECT_EQ(services.alerts.shown.size(), c.asNotification ? 0u : 1u);
-        EXPECT_TRUE(c.asNotification || services.alerts.shown.back().soundPlayed);
-        EXPECT_EQ(services.statusItem.images.back(), "statusIcon");
+            EXPECT_EQ(told.message, c.said.body) << row;
+        EXPECT_EQ(told.alert, c.alert) << row;
+        EXPECT_TRUE(told.sound) << row;
+        EXPECT_TRUE(told.storedPath.isEmpty()) << row;
+        EXPECT_NE(output.find(told.diagnostic.toStdString() + "\n"), std::string::npos) << row;
         expectOldClipIntact();
         expectNoLeftovers();
     }
@@ -206,9 +265,8 @@ TEST_F(DownloadTest, EveryFailedRequestPrintsItsAddressAndCauseButNeverThePasswo
         {"http://127.0.0.1:" + port + "/zandor/zandor.mpeg", "Protocol \"http\" not supported"},
     };
     for (const auto &[address, cause] : cases) {
-        configure({{"mpg_url", QString(address).replace("https://", "https://news:secret@")}});
         output.clear();
-        update(true);
+        driveOne(QString(address).replace("https://", "https://news:secret@"), true);
         const std::string line = "Update from " + address.toStdString() + " failed: ";
         const auto at = output.find(line);
         ASSERT_NE(at, std::string::npos) << output;
@@ -225,6 +283,11 @@ TEST_F(DownloadTest, ANewAccountsMissingDocumentsFolderIsMade)
     update(true);
     EXPECT_EQ(lastAlert(),
               std::make_pair(QString("File Succesfully Received"), QDir(home.documents()).filePath("zandor.mpeg")));
+    // Any other folder that is missing is refused, not made.
+    const auto refused = drive([&](update::Plan &plan) { plan.folder = home.file("gone"); }, true);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].status, update::Status::Refused);
+    EXPECT_FALSE(QFileInfo::exists(home.file("gone")));
 }
 
 TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
@@ -248,7 +311,7 @@ TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
     output += capturedOutput([&] {
         delegate.downloadFromRemote(true);
         QDir(folder()).removeRecursively();
-        ASSERT_TRUE(waitUntil([&] { return delegate.downloadCounter >= 1; }));
+        ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 1; }));
     });
     EXPECT_EQ(lastAlert(),
               std::make_pair(QString("Error"), "The download folder went away during the download: " + folder()));
@@ -269,12 +332,20 @@ TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)
         {"mpg_url", "attachment; filename*=UTF-8''%E2%80%AE%07.mpeg", "zandor.mpeg"},
     };
     for (const auto &[form, header, stored] : cases) {
-        const QString body = form == "mxf_url" ? "mxf" : "mpeg";
-        configure({{form, faults("/cd?body=" + body + "&v=" + QUrl::toPercentEncoding(header))},
-                   {"mpg_download", int(form == "mpg_url")},
-                   {"mxf_download", int(form == "mxf_url")}});
-        update(true);
-        EXPECT_EQ(lastAlert().second, QDir(folder()).filePath(stored)) << header.toStdString();
+        const bool mxf = form == "mxf_url";
+        const QString url =
+            faults("/cd?body=" + QString(mxf ? "mxf" : "mpeg") + "&v=" + QUrl::toPercentEncoding(header));
+        const auto told = drive(
+            [&](update::Plan &plan) {
+                (mxf ? plan.mxfUrl : plan.mpgUrl) = url;
+                plan.mpgDownload = !mxf;
+                plan.mxfDownload = mxf;
+            },
+            true);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].status, update::Status::Stored);
+        EXPECT_EQ(told[0].storedPath, QDir(folder()).filePath(stored)) << header.toStdString();
+        EXPECT_EQ(told[0].message, told[0].storedPath);
         EXPECT_EQ(readFile(QDir(folder()).filePath(stored)), form == "mxf_url" ? readFile((*servers)["mxf"]) : mpeg);
     }
     EXPECT_EQ(readFile(clip("notes.txt")), "the user's own notes");
@@ -333,12 +404,12 @@ TEST_F(DownloadTest, RefusalsComeBeforeAnyRequestInTheirOrder)
         {autoOff, true, {"Invalid download directory specified", "Update not Executed"}},
         {{}, false, {"Update not Executed", "Invalid download directory specified"}},
     };
+    update(true); // one request ended: a refusal must not reset that
     for (auto [settings, interactive, said] : cases) {
         settings.insert("downloadfilepath", home.file("missing"));
         configure(settings);
-        delegate.downloadCounter = 7;
         output += capturedOutput([&] { delegate.downloadFromRemote(interactive); });
-        EXPECT_EQ(delegate.downloadCounter, 7); // nothing started
+        EXPECT_EQ(delegate.updates().requestsEnded(), 1); // nothing started
         EXPECT_TRUE(services.statusItem.images.empty());
         if (interactive)
             EXPECT_TRUE(lastAlert() == std::make_pair(said.title, said.body) &&

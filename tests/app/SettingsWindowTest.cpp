@@ -72,7 +72,7 @@ TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
     writeSettings({{"mpg_download", 2}, {"mxf_download", -1}, {"automatic_download", 0.5}, {"minutes_after_hour", 20}});
     delegate.readFromPlist();
     EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked() && delegate.setAutomaticDownload->isChecked());
-    EXPECT_EQ(delegate.nrOfDownloads, 2);
+    EXPECT_EQ(delegate.updates().requestsPerUpdate(), 2);
     pressOK();
     EXPECT_EQ(stored().value("mpg_download"), 1);
     EXPECT_EQ(stored().value("minutes_after_hour"), "20");

@@ -16,7 +16,7 @@ TEST_F(StartupTest, ConstructionHoldsTheTenDefaults)
                                                  {"start_at_startup", 1},
                                                  {"automatic_download", 1},
                                                  {"downloadfilepath", ""}}));
-    EXPECT_EQ(delegate.nrOfDownloads, 1);
+    EXPECT_EQ(delegate.updates().requestsPerUpdate(), 1);
     EXPECT_TRUE(services.statusItem.images.empty()); // no image or menu before start-up
 }
 
@@ -83,7 +83,7 @@ TEST_F(StartupTest, ASwitchStoredAsARealNumberIsReadByItsValue)
     writeSettings({{"username", "ann"}, {"mpg_download", 1.0}, {"mxf_download", 2.5}, {"automatic_download", 0.0}});
     start();
     EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked());
-    EXPECT_EQ(delegate.nrOfDownloads, 2);
+    EXPECT_EQ(delegate.updates().requestsPerUpdate(), 2);
     EXPECT_FALSE(delegate.setAutomaticDownload->isChecked());
     EXPECT_EQ(services.timers.liveTimers(), 0); // off: nothing armed
 }
