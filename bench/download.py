@@ -1,17 +1,24 @@
 #!/usr/bin/python3
-"""A 10 MiB and a 1 GiB clip over loopback HTTPS from a local nginx, from the
-request to the complete, durable file: the app's client against curl, curl
+"""A 10 MiB and a 1 GiB clip over loopback HTTPS from a local nginx, to the
+complete, durable file. The real app's first update after its start, from
+the hourly firing (its due-time line; the firing is already past) to the
+flush of the folder after the rename, as the preloaded trace sees it; the
+update core with its client alone, warm (bench/fetch); and the anchors: curl
 then fdatasync, and the machine's limit for a durable copy, the slower of
 the transfer alone (curl into /dev/null) and the disk alone (dd with
-conv=fdatasync). Several rounds; the median and the best."""
+conv=fdatasync). Each round runs them all, one after the other, so the
+machine's drift hits each alike; the medians of the rounds and their best."""
 import os
 import subprocess
 import sys
+import threading
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(top, "scripts", "lib"))
-from desktop import Desktop, NewsServer, make_clip  # noqa: E402
+sys.path.insert(0, os.path.join(top, "bench"))
+from desktop import Desktop, NewsServer, make_clip, write_settings  # noqa: E402
+from measure import median, peak_kib, stop  # noqa: E402
 
 build, rounds = sys.argv[1], int(sys.argv[2])
 desktop = Desktop(headless=False)  # a work folder and a home, no display
@@ -33,15 +40,54 @@ def settle():
     subprocess.run(["sync"])
 
 
-def app(url):
-    """The app's client inside a running process: from the request to the
-    stored, durable file, after a warm-up download."""
+def durable_at(trace, target):
+    """When the folder was flushed after the clip was renamed into place."""
+    try:
+        steps = [line.split() for line in open(trace)]
+    except FileNotFoundError:
+        return None
+    renamed = next((i for i, s in enumerate(steps) if s[0] == "rename" and s[2] == target), None)
+    if renamed is None:
+        return None
+    folder = os.path.dirname(target)
+    return next((float(s[-1]) for s in steps[renamed + 1:] if s[0] == "fsync" and s[1] == folder), None)
+
+
+def app(url, target):
+    """The real app, started with its first hourly firing already past."""
+    write_settings(desktop, mpg_url=url, minutes_after_hour="-120", downloadfilepath=out)
+    trace = desktop.path("durability.trace")
+    if os.path.exists(trace):
+        os.remove(trace)
+    env = dict(desktop.env, LD_PRELOAD=os.path.join(build, "libdurability_trace.so"), ZU_DURABILITY_TRACE=trace,
+               ZANDORUPDATE_TEST_CA=server.ca, QT_QPA_PLATFORM="offscreen", DBUS_SESSION_BUS_ADDRESS="disabled:")
+    proc = subprocess.Popen([os.path.join(build, "app/zandorupdate")], stdout=subprocess.PIPE, env=env, text=True)
+    fired = None
+    for line in proc.stdout:
+        if line.startswith("duedate"):
+            fired = time.monotonic()
+            break
+    threading.Thread(target=proc.stdout.read, daemon=True).start()  # the progress lines
+    deadline = time.monotonic() + 300
+    while (done := durable_at(trace, target)) is None and time.monotonic() < deadline and proc.poll() is None:
+        time.sleep(0.005)
+    peak = peak_kib(proc.pid)
+    stop(proc)
+    if fired is None or done is None:
+        raise RuntimeError("the app stored no clip")
+    os.remove(target)
+    return done - fired, peak
+
+
+def fetch(url, target):
+    """The update core and its client in a process of their own, warm."""
     proc = subprocess.Popen([os.path.join(build, "bench/fetch"), url, server.url("warmup.mpeg"), "news", "secret",
                              out, server.ca], stdout=subprocess.PIPE, text=True)
     said = proc.stdout.read()
     _, status, usage = os.wait4(proc.pid, 0)
     if status != 0:
         raise RuntimeError("fetch failed")
+    os.remove(target)
     return float(said.split()[1]), usage.ru_maxrss
 
 
@@ -51,7 +97,9 @@ def durable_curl(url, target):
     fd = os.open(target, os.O_RDONLY)
     os.fdatasync(fd)
     os.close(fd)
-    return time.monotonic() - start
+    elapsed = time.monotonic() - start
+    os.remove(target)
+    return elapsed
 
 
 try:
@@ -68,25 +116,24 @@ try:
                 written += len(part)
     with open(os.path.join(server.root, "www/zandor/warmup.mpeg"), "wb") as f:
         f.write(piece)
-    out = desktop.path("out")
-    os.makedirs(out)
+    out = os.path.join(desktop.env["HOME"], "Clips")
     curl = ["curl", "-s", "-X", "POST", "-u", "news:secret", "--cacert", server.ca]
     peaks = {}
     for name, size in sizes.items():
         url = server.url("%d.mpeg" % size)
-        runs = {k: [] for k in ("app", "curl", "durable curl", "transfer only", "disk only")}
+        target = os.path.join(out, "%d.mpeg" % size)
+        runs = {k: [] for k in ("app", "core alone", "durable curl", "transfer only", "disk only")}
         for _ in range(rounds):
             settle()
-            t, m = app(url)
+            t, peak = app(url, target)
             runs["app"].append(t)
-            peaks[name] = max(peaks.get(name, 0), m)
-            os.remove(os.path.join(out, "fetched"))
+            peaks[name, "app"] = max(peaks.get((name, "app"), 0), peak)
             settle()
-            runs["curl"].append(timed(curl + ["-o", os.path.join(out, "curl"), url])[0])
-            os.remove(os.path.join(out, "curl"))
+            t, peak = fetch(url, target)
+            runs["core alone"].append(t)
+            peaks[name, "core"] = max(peaks.get((name, "core"), 0), peak)
             settle()
             runs["durable curl"].append(durable_curl(url, os.path.join(out, "curl")))
-            os.remove(os.path.join(out, "curl"))
             runs["transfer only"].append(timed(curl + ["-o", "/dev/null", url])[0])
             settle()
             runs["disk only"].append(timed(["dd", "if=/dev/zero", "of=" + os.path.join(out, "dd"), "bs=1M",
@@ -95,14 +142,17 @@ try:
             os.remove(os.path.join(out, "dd"))
         print("%s, %d rounds (median / best):" % (name, rounds))
         for k, v in runs.items():
-            v.sort()
-            print("  %-14s %7.3f s / %7.3f s" % (k, v[len(v) // 2], v[0]))
-        for pick, label in ((lambda v: v[len(v) // 2], "median"), (lambda v: v[0], "best")):
+            print("  %-14s %7.3f s / %7.3f s" % (k, median(v), min(v)))
+        for pick, label in ((median, "median"), (min, "best")):
             limit = max(pick(runs["transfer only"]), pick(runs["disk only"]))
-            print("  %-6s app / limit %.2fx (target <= 1.15x), app / durable curl %.2fx"
-                  % (label, pick(runs["app"]) / limit, pick(runs["app"]) / pick(runs["durable curl"])))
-        print("  peak RSS %.1f MiB" % (peaks[name] / 1024))
-    print("peak memory 1 GiB - 10 MiB: %+.1f MiB (target: within 8 MiB)" % ((peaks["1 GiB"] - peaks["10 MiB"]) / 1024))
+            print("  %-6s app / limit %.2fx (target <= 1.15x), app / durable curl %.2fx, app / core alone %.2fx"
+                  % (label, pick(runs["app"]) / limit, pick(runs["app"]) / pick(runs["durable curl"]),
+                     pick(runs["app"]) / pick(runs["core alone"])))
+        print("  peak RSS: app %.1f MiB, core alone %.1f MiB" % (peaks[name, "app"] / 1024,
+                                                                 peaks[name, "core"] / 1024))
+    print("peak memory 1 GiB - 10 MiB: app %+.1f MiB, core alone %+.1f MiB (target: within 8 MiB)"
+          % ((peaks["1 GiB", "app"] - peaks["10 MiB", "app"]) / 1024,
+             (peaks["1 GiB", "core"] - peaks["10 MiB", "core"]) / 1024))
 
     # The clip check reads only the file's start: its cost, whatever the size.
     check = os.path.join(build, "bench/clipcheck")

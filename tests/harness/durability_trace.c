@@ -1,7 +1,9 @@
-/* Preloaded into the app by the end-to-end test: records, in order, the
- * calls that make a clip durable (its writes, fdatasync, rename, the folder's
- * fsync) into the file named by ZU_DURABILITY_TRACE, one line each, so the
- * test can see the order no other way shows. */
+/* Preloaded into the app by the end-to-end test and the download benchmark:
+ * records, in order, the calls that make a clip durable (its writes,
+ * fdatasync, rename, the folder's fsync) into the file named by
+ * ZU_DURABILITY_TRACE, one line each ending in the CLOCK_MONOTONIC seconds it
+ * returned at, so the test can see the order, and the benchmark the moment
+ * the clip is durable, that no other way shows. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -10,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -19,10 +22,12 @@ static void record(const char *what, const char *a, const char *b)
     const char *trace = getenv("ZU_DURABILITY_TRACE");
     if (!trace)
         return;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
     pthread_mutex_lock(&lock);
     FILE *out = fopen(trace, "a");
     if (out) {
-        fprintf(out, "%s %s%s%s\n", what, a, b ? " " : "", b ? b : "");
+        fprintf(out, "%s %s%s%s %ld.%09ld\n", what, a, b ? " " : "", b ? b : "", (long)now.tv_sec, now.tv_nsec);
         fclose(out);
     }
     pthread_mutex_unlock(&lock);
