@@ -27,7 +27,7 @@ constexpr int kTrayRetries = 6;
 AppDelegate::AppDelegate()
     : aboutUrl(QStringLiteral("https://tavrel.example/")), aboutCompany(QStringLiteral("Tavrel Software")),
       aboutAuthor(QString()), appSettings(builtInDefaults()), statusItem(*services().statusItem),
-      update_(*services().http, updateObserver())
+      update_(*services().http, *services().clips, updateObserver())
 {
     trayRetry_.setInterval(kTrayRetryMs);
     connect(&trayRetry_, &QTimer::timeout, this, &AppDelegate::watchForTray);

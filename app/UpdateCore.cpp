@@ -111,7 +111,10 @@ Result outcomeOf(const platform::HttpResult &result, const QString &url, bool in
     return r;
 }
 
-Core::Core(platform::HttpClient &http, Observer observer) : http_(http), observer_(std::move(observer)) {}
+Core::Core(platform::HttpClient &http, platform::ClipChecker &clips, Observer observer)
+    : http_(http), clips_(clips), observer_(std::move(observer))
+{
+}
 
 std::optional<Result> Core::start(const Plan &plan, bool interactive)
 {
@@ -164,18 +167,22 @@ void Core::request(Form form, const QString &url, const Plan &plan, bool interac
     request.folder = folder;
     // On the transfer's thread, once the whole body is written: it must be a
     // clip of this form, and it takes a name of this form.
-    request.arrived = [file, &rules, http = &http_](const platform::Delivery &body) -> platform::Result<QString> {
+    request.arrived = [file, &rules, clips = &clips_](const platform::Delivery &body) -> platform::Result<QString> {
         if (!file->stillThere())
             return platform::Failure{folderGone(file->folder())};
-        if (auto clip = http->checkClip(file->path(), rules.containers, body.contentType, body.bytes); !clip)
+        if (auto clip = clips->check(file->path(), rules.containers, body.contentType, body.bytes); !clip)
             return platform::Failure{clip.why()};
         const QString name = platform::suggestedFilename(body.contentDisposition, body.effectiveUrl, rules.extensions);
         return file->store(name.isEmpty() ? rules.defaultName : name);
     };
     http_.download(
         request,
-        [](std::int64_t, std::int64_t received, std::int64_t expected) {
+        [this](std::int64_t, std::int64_t received, std::int64_t expected) {
             printLine(QStringLiteral("%1 of %2").arg(received).arg(expected));
+            // Once the body flows, the transfer's set-up is done: the clip
+            // check loads beside it, not in its way (loading takes the
+            // loader's lock that new threads and TLS set-up wait for).
+            clips_.prepare();
         },
         [this, file, url, interactive](const platform::HttpResult &result) {
             file->discard(); // gone before anyone hears the outcome

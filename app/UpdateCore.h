@@ -58,7 +58,7 @@ public:
         std::function<void(const Result &, bool lastOfUpdate, const QStringList &summaries)> requestEnded;
     };
 
-    Core(platform::HttpClient &http, Observer observer);
+    Core(platform::HttpClient &http, platform::ClipChecker &clips, Observer observer);
 
     // The update's checks; a refusal, or the requests started (MPEG first).
     std::optional<Result> start(const Plan &plan, bool interactive);
@@ -80,6 +80,7 @@ private:
     void ended(const Result &result);
 
     platform::HttpClient &http_;
+    platform::ClipChecker &clips_;
     Observer observer_;
     qint64 nrOfDownloads_ = 1;
     qint64 downloadCounter_ = 0;

@@ -51,6 +51,7 @@ int main(int argc, char *argv[])
                                     [&alertSound] { alertSound.playNotificationSound(); });
     platform::SyslogSystemLog systemLog;
     platform::LazyHttpClient http;
+    platform::LazyClipChecker clips;
     platform::SystemClock clock;
     platform::WallClockTimers timers;
     platform::LogindSleepWatcher sleepWatcher(QDBusConnection::systemBus());
@@ -65,6 +66,7 @@ int main(int argc, char *argv[])
                                       .notifier = &notifier,
                                       .systemLog = &systemLog,
                                       .http = &http,
+                                      .clips = &clips,
                                       .clock = &clock,
                                       .timers = &timers,
                                       .sleepWatcher = &sleepWatcher,

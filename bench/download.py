@@ -6,7 +6,8 @@ flush of the folder after the rename, as the preloaded trace sees it; the
 update core with its client alone, warm (bench/fetch); and the anchors: curl
 then fdatasync, and the machine's limit for a durable copy, the slower of
 the transfer alone (curl into /dev/null) and the disk alone (dd with
-conv=fdatasync). Each round runs them all, one after the other, so the
+conv=fdatasync, and with direct writes: the faster of the two is the disk's
+floor). Each round runs them all, one after the other, so the
 machine's drift hits each alike; the medians of the rounds and their best."""
 import os
 import subprocess
@@ -41,7 +42,8 @@ def settle():
 
 
 def durable_at(trace, target):
-    """When the folder was flushed after the clip was renamed into place."""
+    """When the first body byte was written, and when the folder was flushed
+    after the clip was renamed into place."""
     try:
         steps = [line.split() for line in open(trace)]
     except FileNotFoundError:
@@ -50,7 +52,9 @@ def durable_at(trace, target):
     if renamed is None:
         return None
     folder = os.path.dirname(target)
-    return next((float(s[-1]) for s in steps[renamed + 1:] if s[0] == "fsync" and s[1] == folder), None)
+    first = next(float(s[-1]) for s in steps if s[0] == "write")
+    flushed = next((float(s[-1]) for s in steps[renamed + 1:] if s[0] == "fsync" and s[1] == folder), None)
+    return (first, flushed) if flushed else None
 
 
 def app(url, target):
@@ -76,7 +80,8 @@ def app(url, target):
     if fired is None or done is None:
         raise RuntimeError("the app stored no clip")
     os.remove(target)
-    return done - fired, peak
+    first_byte.append(done[0] - fired)
+    return done[1] - fired, peak
 
 
 def fetch(url, target):
@@ -119,10 +124,12 @@ try:
     out = os.path.join(desktop.env["HOME"], "Clips")
     curl = ["curl", "-s", "-X", "POST", "-u", "news:secret", "--cacert", server.ca]
     peaks = {}
+    first_byte = []
     for name, size in sizes.items():
         url = server.url("%d.mpeg" % size)
         target = os.path.join(out, "%d.mpeg" % size)
-        runs = {k: [] for k in ("app", "core alone", "durable curl", "transfer only", "disk only")}
+        runs = {k: [] for k in ("app", "core alone", "durable curl", "transfer only", "disk only", "disk direct")}
+        first_byte.clear()
         for _ in range(rounds):
             settle()
             t, peak = app(url, target)
@@ -140,11 +147,17 @@ try:
                                             "count=%d" % (size >> 20), "conv=fdatasync"],
                                            stderr=subprocess.DEVNULL)[0])
             os.remove(os.path.join(out, "dd"))
+            settle()
+            runs["disk direct"].append(timed(["dd", "if=/dev/zero", "of=" + os.path.join(out, "dd"), "bs=1M",
+                                              "count=%d" % (size >> 20), "oflag=direct", "conv=fdatasync"],
+                                             stderr=subprocess.DEVNULL)[0])
+            os.remove(os.path.join(out, "dd"))
         print("%s, %d rounds (median / best):" % (name, rounds))
         for k, v in runs.items():
             print("  %-14s %7.3f s / %7.3f s" % (k, median(v), min(v)))
+        print("  app: firing to its first body byte %.3f s (median)" % median(first_byte))
         for pick, label in ((median, "median"), (min, "best")):
-            limit = max(pick(runs["transfer only"]), pick(runs["disk only"]))
+            limit = max(pick(runs["transfer only"]), min(pick(runs["disk only"]), pick(runs["disk direct"])))
             print("  %-6s app / limit %.2fx (target <= 1.15x), app / durable curl %.2fx, app / core alone %.2fx"
                   % (label, pick(runs["app"]) / limit, pick(runs["app"]) / pick(runs["durable curl"]),
                      pick(runs["app"]) / pick(runs["core alone"])))

@@ -3,6 +3,7 @@
 // As in the running app, the first download starts the worker and loads
 // FFmpeg; so one small warm-up download goes first, then the timed one, from
 // the request to the stored, durable file ("seconds N" on standard output).
+#include "ClipCheck.h"
 #include "CurlHttpClient.h"
 #include "Output.h"
 #include "UpdateCore.h"
@@ -28,12 +29,13 @@ int main(int argc, char *argv[])
     int status = 1;
     QElapsedTimer clock;
     std::function<void()> then;
-    update::Core core(client, {{}, [&](const update::Result &result, bool, const QStringList &) {
-                                   status = result.status == update::Status::Stored ? 0 : 1;
-                                   if (status)
-                                       std::fprintf(stderr, "fetch: %s\n", qPrintable(result.message));
-                                   then();
-                               }});
+    platform::FfmpegClipChecker clips;
+    update::Core core(client, clips, {{}, [&](const update::Result &result, bool, const QStringList &) {
+                                          status = result.status == update::Status::Stored ? 0 : 1;
+                                          if (status)
+                                              std::fprintf(stderr, "fetch: %s\n", qPrintable(result.message));
+                                          then();
+                                      }});
     auto fetch = [&](const char *url, std::function<void()> next) {
         then = std::move(next);
         clock.start();

@@ -184,3 +184,10 @@ Result<> checkClip(const QString &path, const QStringList &formats, const QByteA
 }
 
 } // namespace platform
+
+// The module's one entry point, looked up by the app when it first downloads.
+extern "C" __attribute__((visibility("default"))) platform::Result<>
+zandorupdateCheckClip(const QString &path, const QStringList &formats, const QByteArray &contentType, std::int64_t size)
+{
+    return platform::checkClip(path, formats, contentType, size);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HttpClient.h"
 #include "Result.h"
 
 #include <QByteArray>
@@ -14,5 +15,15 @@ namespace platform {
 // from its start only. When it is not, the failure says what arrived
 // instead, e.g. "The server sent no clip: text/html, 131 bytes".
 Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType, qint64 size);
+
+// The check for whoever links FFmpeg directly (the tests, the benchmarks).
+class FfmpegClipChecker final : public ClipChecker {
+public:
+    Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                   std::int64_t size) override
+    {
+        return checkClip(path, formats, contentType, size);
+    }
+};
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "ClipWriter.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,15 +10,24 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;    // handed over a MiB at a time
+constexpr std::size_t kAlign = 4096;       // what direct writes want of memory, sizes and offsets
 constexpr std::size_t kQueuedBlocks = 4;   // at most this much waits in memory
-constexpr std::int64_t kWindow = 16 << 20; // written back and dropped per window
+constexpr std::int64_t kWindow = 16 << 20; // written back and dropped per window (buffered)
+
+bool setDirect(int fd, bool on)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
 
 } // namespace
 
-ClipWriter::ClipWriter(int fd) : fd_(fd), thread_([this] { run(); })
+ClipWriter::Block ClipWriter::newBlock()
 {
-    filling_.reserve(kBlock);
+    return {std::unique_ptr<char, Free>(static_cast<char *>(std::aligned_alloc(kAlign, kBlock))), 0};
 }
+
+ClipWriter::ClipWriter(int fd) : fd_(fd), filling_(newBlock()), thread_([this] { run(); }) {}
 
 ClipWriter::~ClipWriter()
 {
@@ -27,11 +37,12 @@ ClipWriter::~ClipWriter()
 bool ClipWriter::append(const char *data, std::size_t size)
 {
     while (size > 0) {
-        const std::size_t n = std::min(size, kBlock - filling_.size());
-        filling_.insert(filling_.end(), data, data + n);
+        const std::size_t n = std::min(size, kBlock - filling_.size);
+        std::memcpy(filling_.bytes.get() + filling_.size, data, n);
+        filling_.size += n;
         data += n;
         size -= n;
-        if (filling_.size() == kBlock)
+        if (filling_.size == kBlock)
             handOver(false);
     }
     std::lock_guard lock(mutex_);
@@ -42,12 +53,19 @@ void ClipWriter::handOver(bool last)
 {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < kQueuedBlocks || error_ != 0; });
-    if (!filling_.empty() && error_ == 0) {
-        handedOver_ += std::int64_t(filling_.size());
+    if (filling_.size > 0 && error_ == 0) {
+        handedOver_ += std::int64_t(filling_.size);
         queue_.push_back(std::move(filling_));
     }
-    filling_ = {};
-    filling_.reserve(last ? 0 : kBlock);
+    if (last) {
+        filling_ = {};
+    } else if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+        filling_.size = 0;
+    } else {
+        filling_ = newBlock();
+    }
     closing_ = closing_ || last;
     changed_.notify_all();
 }
@@ -55,7 +73,7 @@ void ClipWriter::handOver(bool last)
 std::int64_t ClipWriter::queued()
 {
     std::lock_guard lock(mutex_);
-    return handedOver_ - written_ + std::int64_t(filling_.size());
+    return handedOver_ - written_ + std::int64_t(filling_.size);
 }
 
 Result<> ClipWriter::finish()
@@ -70,39 +88,61 @@ Result<> ClipWriter::finish()
     return {};
 }
 
+// 0, or the errno of the failure. A block that is not whole (the last) or a
+// direct write the file system refuses goes through the page cache instead.
+int ClipWriter::writeBlock(const Block &block, std::int64_t at)
+{
+    const auto buffered = [this] {
+        direct_ = !setDirect(fd_, false);
+        return !direct_;
+    };
+    if (direct_ && block.size % kAlign != 0 && !buffered())
+        return errno;
+    for (std::size_t done = 0; done < block.size;) {
+        const ssize_t n = ::pwrite(fd_, block.bytes.get() + done, block.size - done, at + std::int64_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EINVAL && direct_) {
+            if (!buffered())
+                return EINVAL;
+            continue;
+        }
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        done += std::size_t(n);
+    }
+    return 0;
+}
+
 void ClipWriter::run()
 {
+    direct_ = setDirect(fd_, true);
     std::int64_t written = 0, windowStart = 0, previousWindow = -1;
     for (;;) {
-        std::vector<char> block;
+        Block block;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
             if (queue_.empty())
-                return;
+                break;
             block = std::move(queue_.front());
             queue_.pop_front();
             changed_.notify_all();
         }
-        for (std::size_t done = 0; done < block.size();) {
-            const ssize_t n = ::write(fd_, block.data() + done, block.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                std::lock_guard lock(mutex_);
-                error_ = n < 0 ? errno : ENOSPC;
-                queue_.clear();
-                changed_.notify_all();
-                return;
-            }
-            done += std::size_t(n);
+        if (const int error = writeBlock(block, written)) {
+            std::lock_guard lock(mutex_);
+            error_ = error;
+            queue_.clear();
+            changed_.notify_all();
+            break;
         }
-        written += std::int64_t(block.size());
+        written += std::int64_t(block.size);
         {
             std::lock_guard lock(mutex_);
             written_ = written;
+            spare_.push_back(std::move(block));
         }
-        if (written - windowStart >= kWindow) {
+        if (!direct_ && written - windowStart >= kWindow) {
             // Start this window's writeback; wait for the one before and
             // drop its pages, so the cache holds two windows at most.
             sync_file_range(fd_, windowStart, written - windowStart, SYNC_FILE_RANGE_WRITE);
@@ -115,6 +155,7 @@ void ClipWriter::run()
             windowStart = written;
         }
     }
+    setDirect(fd_, false); // the descriptor is the caller's again
 }
 
 } // namespace platform

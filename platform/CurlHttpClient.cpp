@@ -1,6 +1,5 @@
 #include "CurlHttpClient.h"
 
-#include "ClipCheck.h"
 #include "ClipWriter.h"
 
 #include <QByteArray>
@@ -413,12 +412,6 @@ void CurlHttpClient::download(const HttpRequest &request, Progress progress, Com
         w.incoming.push_back(std::move(transfer));
     }
     curl_multi_wakeup(w.multi);
-}
-
-Result<> CurlHttpClient::checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                                   std::int64_t size) const
-{
-    return platform::checkClip(path, formats, contentType, size);
 }
 
 } // namespace platform

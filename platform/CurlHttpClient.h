@@ -17,8 +17,6 @@ public:
     CurlHttpClient();
     ~CurlHttpClient() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
-    Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                       std::int64_t size) const override;
 
     // Worker thread: runs `call` on the main thread, after what was posted before.
     void post(std::function<void()> call);

@@ -11,12 +11,23 @@ namespace platform {
 
 namespace {
 
-// Beside the program in the build tree, in the app's library folder once installed.
-QStringList moduleCandidates()
+// Beside the program in the build tree, in the app's library folder once
+// installed: the module's entry point, or why it could not be loaded.
+Result<void *> loadModule(const QString &name, const char *entry)
 {
-    const QString name = QStringLiteral("libzandorupdate-https.so");
-    return {QCoreApplication::applicationDirPath() + QLatin1Char('/') + name,
-            QCoreApplication::applicationDirPath() + QStringLiteral("/" ZU_MODULE_RELDIR "/") + name};
+    QString error;
+    for (const QString &folder : {QCoreApplication::applicationDirPath(),
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/" ZU_MODULE_RELDIR)}) {
+        void *module = dlopen(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            error = QString::fromLocal8Bit(dlerror());
+            continue;
+        }
+        if (void *found = dlsym(module, entry))
+            return found;
+        error = QString::fromLocal8Bit(dlerror());
+    }
+    return Failure{error};
 }
 
 } // namespace
@@ -31,20 +42,12 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
 {
     if (!tried_) {
         tried_ = true;
-        for (const QString &path : moduleCandidates()) {
-            void *module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
-            if (!module) {
-                loadError_ = QString::fromLocal8Bit(dlerror());
-                continue;
-            }
-            using Create = HttpClient *(*)();
-            if (auto create = reinterpret_cast<Create>(dlsym(module, "zandorupdateCreateHttpClient"))) {
-                client_.reset(create());
-                break;
-            }
-        }
-        if (!client_)
-            printLine(QStringLiteral("The HTTPS module could not be loaded: ") + loadError_, Level::Error);
+        const auto create = loadModule(QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
+        if (create)
+            client_.reset(reinterpret_cast<HttpClient *(*)()>(*create)());
+        else
+            printLine(QStringLiteral("The HTTPS module could not be loaded: ") + (loadError_ = create.why()),
+                      Level::Error);
     }
     if (client_)
         return client_->download(request, std::move(progress), std::move(completion));
@@ -57,13 +60,25 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
         Qt::QueuedConnection);
 }
 
-// Asked only from a download's arrived step, so the module is loaded by then.
-Result<> LazyHttpClient::checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                                   std::int64_t size) const
+void LazyClipChecker::prepare()
 {
-    if (!client_)
-        return Failure{loadError_};
-    return client_->checkClip(path, formats, contentType, size);
+    std::call_once(started_, [this] {
+        loaded_ =
+            std::async(std::launch::async, [] {
+                const auto entry = loadModule(QStringLiteral("libzandorupdate-clipcheck.so"), "zandorupdateCheckClip");
+                return entry ? Result<Check>(reinterpret_cast<Check>(*entry)) : Result<Check>(Failure{entry.why()});
+            }).share();
+    });
+}
+
+Result<> LazyClipChecker::check(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                                std::int64_t size)
+{
+    prepare();
+    const Result<Check> &loaded = loaded_.get();
+    if (!loaded)
+        return Failure{QStringLiteral("The clip check could not be loaded: ") + loaded.why()};
+    return (*loaded)(path, formats, contentType, size);
 }
 
 } // namespace platform

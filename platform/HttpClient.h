@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace platform {
@@ -81,16 +83,22 @@ public:
     virtual ~HttpClient() = default;
     // POST with an empty body; starts at once and returns.
     virtual void download(const HttpRequest &request, Progress progress, Completion completion) = 0;
-    // Whether a file is a clip in one of these containers (FFmpeg's names)
-    // whose pictures or sound decode; the failure says what it is instead.
-    // Any thread. FFmpeg comes with the transfer's module: both are needed
-    // only once a download starts.
-    virtual Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                               std::int64_t size) const = 0;
 };
 
-// The HTTPS client in its own module (libcurl and, for the clip check,
-// FFmpeg), loaded with the first download: most starts of the app fetch
+// Whether a received file is a clip in one of these containers (FFmpeg's
+// names) whose pictures or sound decode; the failure says what it is instead.
+class ClipChecker {
+public:
+    virtual ~ClipChecker() = default;
+    // Main thread, as a download starts: get ready while the body arrives.
+    virtual void prepare() {}
+    // Any thread.
+    virtual Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                           std::int64_t size) = 0;
+};
+
+// The HTTPS client in its own module (libcurl), loaded with the first
+// download: most starts of the app fetch
 // nothing for an hour, and loading libcurl's libraries costs more than the
 // rest of start-up. A module that cannot be loaded is a request that got no
 // response at all.
@@ -99,13 +107,27 @@ public:
     LazyHttpClient();
     ~LazyHttpClient() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
-    Result<> checkClip(const QString &path, const QStringList &formats, const QByteArray &contentType,
-                       std::int64_t size) const override;
 
 private:
     std::unique_ptr<HttpClient> client_;
     QString loadError_;
     bool tried_ = false;
+};
+
+// The clip check (FFmpeg) in a module of its own, loaded on a thread of its
+// own as the first download starts: FFmpeg's libraries take longer to load
+// than a connection takes to set up, and the check is needed only once the
+// whole body has arrived.
+class LazyClipChecker final : public ClipChecker {
+public:
+    void prepare() override;
+    Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,
+                   std::int64_t size) override;
+
+private:
+    using Check = Result<> (*)(const QString &, const QStringList &, const QByteArray &, std::int64_t);
+    std::once_flag started_;
+    std::shared_future<Result<Check>> loaded_;
 };
 
 } // namespace platform

@@ -9,6 +9,7 @@ class AlertSound;
 class Notifier;
 class SystemLog;
 class HttpClient;
+class ClipChecker;
 class Clock;
 class Timers;
 class SleepWatcher;
@@ -28,6 +29,7 @@ struct Services {
     Notifier *notifier = nullptr;
     SystemLog *systemLog = nullptr;
     HttpClient *http = nullptr;
+    ClipChecker *clips = nullptr;
     Clock *clock = nullptr;
     Timers *timers = nullptr;
     SleepWatcher *sleepWatcher = nullptr;

@@ -67,7 +67,7 @@ protected:
                                       int requests = 1)
     {
         std::vector<update::Result> results;
-        update::Core core(services.http,
+        update::Core core(services.http, services.clips,
                           {{}, [&](const update::Result &result, bool, const QStringList &) {
                                results.push_back(result);
                                EXPECT_TRUE(QDir(folder()).entryList({"*.part-*"}, QDir::Hidden).isEmpty());

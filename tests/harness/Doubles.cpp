@@ -24,6 +24,7 @@ DoubledServices::DoubledServices(const QString &resourcesDir)
                                                                           .notifier = &notifier,
                                                                           .systemLog = &systemLog,
                                                                           .http = &http,
+                                                                          .clips = &clips,
                                                                           .clock = &clock,
                                                                           .timers = &timers,
                                                                           .sleepWatcher = &sleepWatcher,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Application.h"
+#include "ClipCheck.h"
 #include "CurlHttpClient.h"
 #include "Dialogs.h"
 #include "Folders.h"
@@ -179,6 +180,7 @@ public:
     RecordingNotifier notifier;
     RecordingSystemLog systemLog;
     platform::CurlHttpClient http;
+    platform::FfmpegClipChecker clips;
     FakeClock clock;
     FakeTimers timers;
     FakeSleepWatcher sleepWatcher;

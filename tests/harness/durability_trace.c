@@ -56,6 +56,31 @@ ssize_t write(int fd, const void *data, size_t size)
     return done;
 }
 
+/* Positioned writes too, as the same step. */
+static ssize_t positioned(const char *what, int fd, const void *data, size_t size, off_t at)
+{
+    ssize_t (*real)(int, const void *, size_t, off_t);
+    *(void **)&real = dlsym(RTLD_NEXT, what); /* as POSIX shows it */
+    const ssize_t done = real(fd, data, size, at);
+    char path[PATH_MAX];
+    if (fd > 2 && done > 0) {
+        pathOf(fd, path, sizeof path);
+        if (strstr(path, ".part-"))
+            record("write", path, NULL);
+    }
+    return done;
+}
+
+ssize_t pwrite(int fd, const void *data, size_t size, off_t at)
+{
+    return positioned("pwrite", fd, data, size, at);
+}
+
+ssize_t pwrite64(int fd, const void *data, size_t size, off_t at)
+{
+    return positioned("pwrite64", fd, data, size, at);
+}
+
 /* fdatasync and fsync alike: the call, then a line naming the file. */
 static int synced(const char *what, int fd)
 {

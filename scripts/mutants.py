@@ -1,0 +1,160 @@
+#!/usr/bin/python3
+"""Puts realistic single faults into the product one at a time and runs the
+suite (unit tests and the app's own end-to-end tests) against each: a fault
+the suite does not notice is a test still to write. Works on a copy of the
+tree (build/mutants), so the checkout stays as it is.
+
+    scripts/mutants.py [NAME-PART ...]   only the faults whose name has one of these
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+work = os.path.join(top, "build", "mutants")
+
+# (name, file, text as it is, text with the fault)
+FAULTS = [
+    ("refusals: AutoDownload checked before the forms", "app/UpdateCore.cpp",
+     '''    if (!plan.mpgDownload && !plan.mxfDownload)
+        return refusal(QStringLiteral("Select at least one FileType"), interactive);
+    if (!interactive && !plan.automaticDownload)
+        return refusal(QStringLiteral("AutoDownload is turned Off"), interactive);''',
+     '''    if (!interactive && !plan.automaticDownload)
+        return refusal(QStringLiteral("AutoDownload is turned Off"), interactive);
+    if (!plan.mpgDownload && !plan.mxfDownload)
+        return refusal(QStringLiteral("Select at least one FileType"), interactive);'''),
+    ("refusals: the menu honours AutoDownload", "app/UpdateCore.cpp",
+     "if (!interactive && !plan.automaticDownload)", "if (!plan.automaticDownload)"),
+    ("counters: not reset when an update starts", "app/UpdateCore.cpp", "    downloadCounter_ = 0;\n", ""),
+    ("forms: the MPEG and MXF rules swapped", "app/UpdateCore.cpp",
+     "return form == Form::Mxf ? mxf : mpeg;", "return form == Form::Mpeg ? mxf : mpeg;"),
+    ("forms: the MXF request asks the MPEG address", "app/UpdateCore.cpp",
+     "request(Form::Mxf, plan.mxfUrl, plan, interactive);", "request(Form::Mxf, plan.mpgUrl, plan, interactive);"),
+    ("outcomes: success plays the alert sound", "app/UpdateCore.cpp", "        r.sound = false;\n", ""),
+    ("outcomes: 200 with an error is a notification when unattended", "app/UpdateCore.cpp",
+     "        r.message = *result.error;\n        r.alert = true;\n", "        r.message = *result.error;\n"),
+    ("outcomes: the 401 texts of the two modes swapped", "app/UpdateCore.cpp",
+     'r.message = interactive ? QStringLiteral("Check your username / password")',
+     'r.message = !interactive ? QStringLiteral("Check your username / password")'),
+    ("partials: removed only after the user is told", "app/UpdateCore.cpp",
+     "            file->discard(); // gone before anyone hears the outcome\n            ended(outcomeOf(result, url, interactive));",
+     "            ended(outcomeOf(result, url, interactive));\n            file->discard();"),
+    ("partials: a removed folder goes unnoticed", "app/UpdateCore.cpp",
+     "        if (!file->stillThere())\n            return platform::Failure{folderGone(file->folder())};\n", ""),
+    ("diagnostics: the address keeps its credentials", "app/UpdateCore.cpp",
+     "parsed.toString(QUrl::RemoveUserInfo)", "parsed.toString()"),
+    ("folders: any missing folder is made", "app/UpdateCore.cpp",
+     "documents && plan.folder == *documents && !QFileInfo::exists(plan.folder)",
+     "documents && !QFileInfo::exists(plan.folder)"),
+    ("tooltip: the summaries of earlier updates kept", "app/UpdateCore.cpp",
+     "last ? std::exchange(summaries_, {}) : summaries_", "summaries_"),
+    ("TLS: host names not checked", "platform/CurlHttpClient.cpp",
+     "CURLOPT_SSL_VERIFYHOST, 2L", "CURLOPT_SSL_VERIFYHOST, 0L"),
+    ("redirects: down to plain HTTP followed", "platform/CurlHttpClient.cpp",
+     'CURLOPT_REDIR_PROTOCOLS_STR, "https"', 'CURLOPT_REDIR_PROTOCOLS_STR, "http,https"'),
+    ("TLS: close_notify test inverted", "platform/CurlHttpClient.cpp",
+     "(alert & 0xff) != SSL3_AD_CLOSE_NOTIFY", "(alert & 0xff) == SSL3_AD_CLOSE_NOTIFY"),
+    ("limits: the idle limit in the wrong unit", "platform/CurlHttpClient.cpp",
+     "Clock::now() - t.lastByte < t.request.idleTimeout", "Clock::now() - t.lastByte < t.request.idleTimeout * 1000"),
+    ("limits: the announced length ignored by the disk check", "platform/CurlHttpClient.cpp",
+     "std::max<std::int64_t>(std::int64_t(expected) - t.received, incoming)",
+     "std::max<std::int64_t>(incoming, incoming)"),
+    ("writes: a failed write not reported", "platform/ClipWriter.cpp", "    return error_ == 0;", "    return true;"),
+    ("progress: the last report dropped", "platform/CurlHttpClient.cpp", "    reportProgress(t, 0);\n", ""),
+    ("redirects: not followed", "platform/CurlHttpClient.cpp",
+     "CURLOPT_FOLLOWLOCATION, 1L", "CURLOPT_FOLLOWLOCATION, 0L"),
+    ("request: curl's own form type sent", "platform/CurlHttpClient.cpp",
+     '    t.headers.reset(curl_slist_append(t.headers.release(), "Content-Type:"));\n', ""),
+    ("request: Digest instead of Basic", "platform/CurlHttpClient.cpp", "long(CURLAUTH_BASIC)", "long(CURLAUTH_DIGEST)"),
+    ("durability: no fdatasync before the rename", "platform/DurableFile.cpp",
+     "if (::fdatasync(fd_.get()) != 0 || !fd_.close())", "if (!fd_.close())"),
+    ("durability: the folder not flushed after the rename", "platform/DurableFile.cpp",
+     "    syncFolder(folder_);\n", ""),
+    ("durability: the clip keeps the temporary file's 0600", "platform/DurableFile.cpp",
+     "    ::fchmod(fd_.get(), 0666 & ~currentUmask());\n", ""),
+    ("partials: not locked while written", "platform/DurableFile.cpp",
+     "    ::flock(file.fd_.get(), LOCK_EX); // held while we write: the file is not abandoned\n", ""),
+    ("settings file: the mode asked for not applied", "platform/DurableFile.cpp",
+     "(!mode || file.setPermissions(*mode))", "(!mode || true)"),
+    ("names: a hidden name allowed", "platform/DownloadNames.cpp",
+     "if (name.startsWith(QLatin1Char('.')) || name.toUtf8().size() > 255)", "if (name.toUtf8().size() > 255)"),
+    ("names: controls kept in filename*", "platform/DownloadNames.cpp",
+     "lastComponent(withoutControls(decodeExtValue(value)))", "lastComponent(decodeExtValue(value))"),
+    ("clean-up: other users' files removed", "platform/DownloadNames.cpp",
+     " || st.st_uid != ::geteuid()", ""),
+    ("clean-up: a file being written removed", "platform/DownloadNames.cpp",
+     "::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ", ""),
+    ("autostart: KDE counted as honouring GNOME's switch", "platform/LoginItems.cpp",
+     'static const QStringList honouring{QStringLiteral("GNOME"),',
+     'static const QStringList honouring{QStringLiteral("KDE"), QStringLiteral("GNOME"),'),
+    ("autostart: %% in Exec not undone", "platform/LoginItems.cpp",
+     'QByteArray(argv[i]).replace("%%", "%")', "QByteArray(argv[i])"),
+    ("due time: this hour's firing put in the next hour", "app/DueTime.cpp",
+     "return DueTime{*dueThisHour, true};", "return DueTime{*dueNextHour, true};"),
+    ("scheduler: wake stops the timer instead of re-arming it", "app/AppDelegate.cpp",
+     "    else if (notificationName == platform::kDidWakeNotification)\n        startTimer();",
+     "    else if (notificationName == platform::kDidWakeNotification)\n        stopTimer();"),
+    ("settings: a fractional switch read as off", "app/SettingsRecord.cpp",
+     "return value.toDouble() != 0.0;", "return value.toInt() != 0;"),
+    ("settings file: the first copy readable by all", "store/TavrelPlist.cpp",
+     "constexpr mode_t kPrivateFile = 0600;", "constexpr mode_t kPrivateFile = 0644;"),
+    ("tray: a far Activate point trusted", "platform/StatusNotifier.cpp",
+     "(at - pointer).manhattanLength() > kNearPointer", "(at - pointer).manhattanLength() > kNearPointer * 100"),
+    ("notices: the window's text not wrapped", "platform/Notifier.cpp",
+     "QTextOption::WrapAtWordBoundaryOrAnywhere", "QTextOption::NoWrap"),
+]
+
+
+def run(argv, cwd, **kw):
+    return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
+
+
+def suite():
+    """0 when every test passes."""
+    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
+    build = os.path.join(work, "build")
+    return (run(["ctest", "-L", "unit", "--timeout", "600"], build, env=env) or
+            run(["ctest", "-R", "app_end_to_end|install_end_to_end|accessibility_end_to_end", "--timeout", "300"],
+                build, env=env))
+
+
+def main():
+    wanted = sys.argv[1:]
+    faults = [f for f in FAULTS if not wanted or any(w in f[0] for w in wanted)]
+    shutil.rmtree(os.path.join(work, "src"), ignore_errors=True)
+    subprocess.run(["git", "worktree", "prune"], cwd=top)
+    shutil.copytree(top, os.path.join(work, "src"), ignore=shutil.ignore_patterns("build", ".git"))
+    src, build = os.path.join(work, "src"), os.path.join(work, "build")
+    flags = ["-DCMAKE_BUILD_TYPE=Debug", "-DZU_SANITIZE=ON", "-DZU_TEST_TRUST=ON", "-DZU_BUILD_BENCH=OFF"]
+    subprocess.run(["cmake", "-S", src, "-B", build] + flags, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "-j%d" % os.cpu_count()], check=True, stdout=subprocess.DEVNULL)
+    assert suite() == 0, "the suite fails without any fault"
+    caught, missed = [], []
+    for name, path, before, after in faults:
+        file = os.path.join(src, path)
+        original = open(file).read()
+        assert original.count(before) == 1, "%s: the text to change is not there once" % name
+        open(file, "w").write(original.replace(before, after))
+        start = time.monotonic()
+        try:
+            if run(["cmake", "--build", build, "-j%d" % os.cpu_count()], src) != 0:
+                print("does not build: %s" % name, flush=True)
+                continue
+            (caught if suite() != 0 else missed).append(name)
+            print("%-7s %s (%.0f s)" % ("caught" if suite != 0 and name in caught else "MISSED", name,
+                                       time.monotonic() - start), flush=True)
+        finally:
+            open(file, "w").write(original)
+    subprocess.run(["cmake", "--build", build, "-j%d" % os.cpu_count()], stdout=subprocess.DEVNULL)
+    total = len(caught) + len(missed)
+    print("%d of %d faults caught (%.0f %%)" % (len(caught), total, 100.0 * len(caught) / max(total, 1)))
+    for name in missed:
+        print("  missed: " + name)
+    return 0 if not missed else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
