@@ -143,9 +143,10 @@ def main():
             if run(["cmake", "--build", build, "-j%d" % os.cpu_count()], src) != 0:
                 print("does not build: %s" % name, flush=True)
                 continue
-            (caught if suite() != 0 else missed).append(name)
-            print("%-7s %s (%.0f s)" % ("caught" if suite != 0 and name in caught else "MISSED", name,
-                                       time.monotonic() - start), flush=True)
+            noticed = suite() != 0
+            (caught if noticed else missed).append(name)
+            print("%-7s %s (%.0f s)" % ("caught" if noticed else "MISSED", name, time.monotonic() - start),
+                  flush=True)
         finally:
             open(file, "w").write(original)
     subprocess.run(["cmake", "--build", build, "-j%d" % os.cpu_count()], stdout=subprocess.DEVNULL)
