@@ -22,11 +22,9 @@ public:
     QString text() const;
     void setText(const QString &text);
     void setEchoMode(QLineEdit::EchoMode mode);
-    QLineEdit::EchoMode echoMode() const { return echoMode_; }
 
     // The editor itself, made now if it was not yet.
     QLineEdit *editor() const;
-    bool hasEditor() const { return !editor_.isNull(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

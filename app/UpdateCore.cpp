@@ -152,8 +152,10 @@ void Core::request(Form form, const QString &url, const Plan &plan, bool interac
     // that replaces the old clip never crosses a disk.
     auto created = platform::PartialFile::create(folder, rules.defaultName);
     if (!created) {
-        const platform::HttpResult gone{platform::HttpResponse{200, {}}, folderGone(folder), {}};
-        QTimer::singleShot(0, [this, gone, url, interactive] { ended(outcomeOf(gone, url, interactive)); });
+        // As a body that could not be kept, told as every outcome is: later.
+        const QString why = QFileInfo::exists(folder) ? created.why() : folderGone(folder);
+        const platform::HttpResult unkept{platform::HttpResponse{200, {}}, why, {}};
+        QTimer::singleShot(0, [this, unkept, url, interactive] { ended(outcomeOf(unkept, url, interactive)); });
         return;
     }
     auto file = std::make_shared<platform::PartialFile>(std::move(*created));

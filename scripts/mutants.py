@@ -117,7 +117,8 @@ def suite():
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
     build = os.path.join(work, "build")
     return (run(["ctest", "-L", "unit", "--timeout", "600"], build, env=env) or
-            run(["ctest", "-R", "app_end_to_end|install_end_to_end|accessibility_end_to_end", "--timeout", "300"],
+            run(["ctest", "-R", "app_end_to_end|install_end_to_end|accessibility_end_to_end|xfce_end_to_end",
+                 "--timeout", "300"],
                 build, env=env))
 
 

@@ -45,7 +45,7 @@ protected:
 TEST_F(SchedulerTest, DueThisHourBeforeTheMinuteAndNextHourFromIt)
 {
     EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "duedate this hour=2016-03-01 09:05:00 +0000\n");
-    EXPECT_EQ(armed(), local(2016, 3, 1, 10, 5));
+    ASSERT_EQ(armed(), local(2016, 3, 1, 10, 5));
     services.timers.scheduled.back()->handlers.fire(); // a firing is an unattended update
     EXPECT_EQ(services.notifier.posted,
               (std::vector<Notification>{{"Update not Executed", "Select at least one FileType"}}));
@@ -60,6 +60,7 @@ TEST_F(SchedulerTest, DueThisHourBeforeTheMinuteAndNextHourFromIt)
 TEST_F(SchedulerTest, AutomaticDownloadOffStopsTheTimerAndSaysSoEachTime)
 {
     arm(local(2016, 3, 1, 10, 3), "5");
+    ASSERT_FALSE(services.timers.scheduled.empty());
     auto first = services.timers.scheduled.back();
     delegate.appSettings.insert("automatic_download", 0);
     EXPECT_EQ(arm(local(2016, 3, 1, 10, 3), "5"), "");

@@ -73,6 +73,8 @@ TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
     delegate.readFromPlist();
     EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked() && delegate.setAutomaticDownload->isChecked());
     EXPECT_EQ(delegate.updates().requestsPerUpdate(), 2);
+    delegate.startTimer(); // the record itself says on, as the window does
+    EXPECT_EQ(services.timers.liveTimers(), 1);
     pressOK();
     EXPECT_EQ(stored().value("mpg_download"), 1);
     EXPECT_EQ(stored().value("minutes_after_hour"), "20");
