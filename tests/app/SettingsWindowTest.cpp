@@ -69,7 +69,8 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
 TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
 {
     // Any number but 0 is on, and a number of minutes is its text.
-    writeSettings({{"mpg_download", 2}, {"mxf_download", -1}, {"automatic_download", 0.5}, {"minutes_after_hour", 20}});
+    writeSettings(
+        {{"mpg_download", 2}, {"mxf_download", -1}, {"automatic_download", 0.25}, {"minutes_after_hour", 20}});
     delegate.readFromPlist();
     EXPECT_TRUE(delegate.setDownloadFormatMXF->isChecked() && delegate.setAutomaticDownload->isChecked());
     EXPECT_EQ(delegate.updates().requestsPerUpdate(), 2);
