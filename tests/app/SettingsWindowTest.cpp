@@ -99,53 +99,6 @@ TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
     }
 }
 
-TEST_F(SettingsWindowTest, TheKeyboardAloneFillsAndSavesTheWindow)
-{
-    delegate.startSettingsWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(delegate.settingsWindow));
-    // Focus starts in the user name; Tab walks the window as it reads, each
-    // control named for a screen reader.
-    QStringList walked;
-    for (int i = 0; i < 10; ++i) {
-        QWidget *focused = QApplication::focusWidget();
-        ASSERT_TRUE(focused);
-        walked << focused->accessibleName();
-        QTest::keyClick(focused, Qt::Key_Tab);
-    }
-    EXPECT_EQ(walked, (QStringList{"User name", "Password", "MPEG", "MXF", "Minutes after the hour",
-                                   "Download automatically every hour", "Start ZandorUpdate at login",
-                                   "Download folder", "Choose download folder", "OK"}));
-    for (const auto *section : delegate.settingsWindow->findChildren<Section *>())
-        EXPECT_FALSE(section->accessibleName().isEmpty()); // headings are heard, not only seen
-
-    // Escape closes as closing does: nothing saved.
-    const QByteArray before = readFile(home.settingsFile());
-    QTest::keyClicks(QApplication::focusWidget(), "draft");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(delegate.settingsWindow->isVisible());
-    EXPECT_EQ(readFile(home.settingsFile()), before);
-
-    // Typed in, then Return: exactly that is saved.
-    delegate.setUserName->setText("");
-    delegate.setPasssword->setText("");
-    delegate.setMinutesAfterHour->setText("");
-    delegate.startSettingsWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(delegate.settingsWindow));
-    const auto type = [](const QString &text, int tabs) {
-        QTest::keyClicks(QApplication::focusWidget(), text);
-        for (int i = 0; i < tabs; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    };
-    type("ann", 1);
-    type("s3cret", 3);
-    type("17", 0);
-    output = capturedOutput([] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
-    EXPECT_FALSE(delegate.settingsWindow->isVisible());
-    EXPECT_EQ(
-        std::make_tuple(stored().value("username"), stored().value("password"), stored().value("minutes_after_hour")),
-        std::make_tuple(QVariant("ann"), QVariant("s3cret"), QVariant("17")));
-}
-
 TEST_F(SettingsWindowTest, ClosingWithoutOKKeepsTheEditsAndSavesNothing)
 {
     const QByteArray before = readFile(home.settingsFile());

@@ -41,12 +41,9 @@ static void pathOf(int fd, char *path, size_t size)
     path[n > 0 ? n : 0] = '\0';
 }
 
-ssize_t write(int fd, const void *data, size_t size)
+/* A write into a partial download, plain or positioned, as one step. */
+static ssize_t written(int fd, ssize_t done)
 {
-    static ssize_t (*real)(int, const void *, size_t);
-    if (!real)
-        *(void **)&real = dlsym(RTLD_NEXT, "write"); /* as POSIX shows it */
-    const ssize_t done = real(fd, data, size);
     char path[PATH_MAX];
     if (fd > 2 && done > 0) {
         pathOf(fd, path, sizeof path);
@@ -56,19 +53,18 @@ ssize_t write(int fd, const void *data, size_t size)
     return done;
 }
 
-/* Positioned writes too, as the same step. */
+ssize_t write(int fd, const void *data, size_t size)
+{
+    ssize_t (*real)(int, const void *, size_t);
+    *(void **)&real = dlsym(RTLD_NEXT, "write"); /* as POSIX shows it */
+    return written(fd, real(fd, data, size));
+}
+
 static ssize_t positioned(const char *what, int fd, const void *data, size_t size, off_t at)
 {
     ssize_t (*real)(int, const void *, size_t, off_t);
     *(void **)&real = dlsym(RTLD_NEXT, what); /* as POSIX shows it */
-    const ssize_t done = real(fd, data, size, at);
-    char path[PATH_MAX];
-    if (fd > 2 && done > 0) {
-        pathOf(fd, path, sizeof path);
-        if (strstr(path, ".part-"))
-            record("write", path, NULL);
-    }
-    return done;
+    return written(fd, real(fd, data, size, at));
 }
 
 ssize_t pwrite(int fd, const void *data, size_t size, off_t at)
