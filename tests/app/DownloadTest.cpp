@@ -161,10 +161,11 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
     EXPECT_TRUE(services.alerts.shown.empty());
     EXPECT_EQ(services.statusItem.images, (std::vector<QString>{"statusWait", "statusWait", "statusIcon"}));
     EXPECT_EQ(QFileInfo(clip()).permissions() & QFile::ReadOther, QFile::ReadOther); // an ordinary file
-    EXPECT_EQ(services.statusItem.toolTip.left(at.size() + 3), at + " — ");
-    EXPECT_TRUE(services.statusItem.toolTip.contains("zandor.mpeg received"))
+    // The two in the order they ended, by their names.
+    const QString mpegFirst = at + " — zandor.mpeg received, zandor.mxf received";
+    const QString mxfFirst = at + " — zandor.mxf received, zandor.mpeg received";
+    EXPECT_TRUE(services.statusItem.toolTip == mpegFirst || services.statusItem.toolTip == mxfFirst)
         << services.statusItem.toolTip.toStdString();
-    EXPECT_TRUE(services.statusItem.toolTip.contains("zandor.mxf received"));
 
     configure({{"mpg_url", faults("/status/404")}});
     update(false);
@@ -200,6 +201,7 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         // Other statuses and "status 200 and an error" raise an alert in both modes.
         {faults("/status/404"), false, Status::OtherStatus, {"Error Connecting: 404", "Error: 404"}, true, "404 Not"},
         {faults("/status/500"), true, Status::OtherStatus, {"Error Connecting: 500", "Error: 500"}},
+        {faults("/redirect-loop"), true, Status::OtherStatus, {"Error Connecting: 302", "Error: 302"}},
         {faults("/html"), false, Status::Failed, {"Error", "The server sent no clip: text/html, 94 bytes"}},
         {faults("/empty"), false, Status::Failed, {"Error", "The server sent no clip: 0 bytes"}},
         // What FFmpeg would open, but is no clip of the form asked for.
@@ -264,6 +266,13 @@ TEST_F(DownloadTest, ANewAccountsMissingDocumentsFolderIsMade)
     update(true);
     EXPECT_EQ(lastAlert(),
               std::make_pair(QString("File Succesfully Received"), QDir(home.documents()).filePath("zandor.mpeg")));
+    // A relative folder counts from the working directory; the outcome names the full path.
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    const auto relative = drive([&](update::Plan &plan) { plan.folder = "Clips"; }, true);
+    QDir::setCurrent(working);
+    ASSERT_EQ(relative.size(), 1u);
+    EXPECT_EQ(relative[0].storedPath, clip());
     // Any other folder that is missing is refused, not made.
     const auto refused = drive([&](update::Plan &plan) { plan.folder = home.file("gone"); }, true);
     ASSERT_EQ(refused.size(), 1u);
@@ -352,6 +361,9 @@ TEST_F(DownloadTest, ServersOfOtherShapesStillDeliverTheClip)
     configure({{"mpg_url", faults("/redirect-same")}});
     update(true);
     EXPECT_EQ(lastAlert().first, "File Succesfully Received");
+    configure({{"mpg_url", faults("/redirect-named")}});
+    update(true);
+    EXPECT_EQ(lastAlert().second, clip()); // the name is the last response's, not the redirect's
     QFile::remove(clip());
     configure({{"mpg_url", faults("/redirect-http")}});
     update(true);

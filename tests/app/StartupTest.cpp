@@ -134,7 +134,9 @@ TEST_F(StartupTest, ATrayLostLaterGetsTheSameWayBackUnlessItReturns)
     services.statusItem.inTray = false;
     services.statusItem.trayChanged();
     services.statusItem.trayChanged();
-    tick(10);
+    tick(5);
+    EXPECT_FALSE(delegate.settingsWindow->isVisible()); // 25 seconds: still waiting
+    tick(1);                                            // 30, as promised
     EXPECT_TRUE(delegate.settingsWindow->isVisible());
     ASSERT_EQ(services.notifier.posted.size(), 1u);
     EXPECT_EQ(services.notifier.posted[0].title, "ZandorUpdate is running");

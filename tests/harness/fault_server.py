@@ -88,9 +88,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
             self.wfile.write(b"0\r\n\r\n")
             return
-        if path == "/big":
+        if path == "/big":  # bytes 0 to 250 over and over: each byte's place shows
             size = int(query.get("size", ["0"])[0])
-            return self.stream(size, [b"z" * 65536] * (size // 65536) + [b"z" * (size % 65536)], 0)
+            whole = (bytes(range(251)) * (size // 251 + 1))[:size]
+            return self.stream(size, [whole[i:i + 65536] for i in range(0, size, 65536)], 0)
         if path == "/reset":
             self.send_response(200)
             self.send_header("Content-Length", "1000000")
@@ -151,6 +152,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "/redirect-http": (302, b"", [("Location", "http://127.0.0.1:%d/ok/zandor.mpeg" % ports["plain"])]),
             "/redirect-other-host": (302, b"", [("Location", "https://localhost:%d/auth-echo" % ports["tls"])]),
             "/redirect-same": (302, b"", [("Location", "/ok/zandor.mpeg")]),
+            "/redirect-named": (302, b"", [("Location", "/ok/zandor.mpeg"),
+                                           ("Content-Disposition", "attachment; filename=wrong.mpeg")]),
+            "/redirect-loop": (302, b"", [("Location", "/redirect-loop")]),
         }
         return self.send_body(*simple.get(path, (404, b"not here\n", [])))
 

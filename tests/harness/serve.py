@@ -22,10 +22,10 @@ try:
         facts = {"address": work.start_bus()}
     elif command == "mock":
         work.env["DBUS_SESSION_BUS_ADDRESS"] = args[0]
-        work.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l", work.path("calls.log")] +
-                   (["-p"] + args[1:2] if args[1:] else []), "mock.log")
+        daemon = work.start([PYTHON, "-m", "dbusmock", "--template", "notification_daemon", "-l",
+                             work.path("calls.log")] + (["-p"] + args[1:2] if args[1:] else []), "mock.log")
         assert wait_for(lambda: work.has_name("org.freedesktop.Notifications", args[0])), "no notification daemon"
-        facts = {"log": work.path("calls.log")}
+        facts = {"log": work.path("calls.log"), "pid": str(daemon.pid)}
     elif command == "servers":
         news = NewsServer(work)
         clips = {form: work.path("clip." + form) for form in ("vob", "mxf")}

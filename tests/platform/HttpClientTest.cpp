@@ -172,6 +172,10 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     for (size_t i = 1; i < progress.size(); ++i)
         EXPECT_GT(progress[i].first, progress[i - 1].first);
     EXPECT_EQ(progress.back(), std::make_pair(std::int64_t(5000000), std::int64_t(5000000)));
+    QByteArray expected;
+    for (int i = 0; i < 5000000; ++i)
+        expected += char(i % 251);
+    EXPECT_TRUE(readFile(result.storedPath) == expected); // every block in its place
     progress.clear();
     EXPECT_FALSE(fetch("/empty").error);
     EXPECT_TRUE(progress.empty());

@@ -67,11 +67,21 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
         notifier.post("Later", "3");
         EXPECT_TRUE(waitUntil([&] { return readFile(daemon["log"]).contains("Notify"); }));
         log = readFile(daemon["log"]).toStdString();
+        // A service that holds the name but does not answer (hung): the
+        // notice is not held back for long. A daemon that comes back is
+        // asked afresh.
+        const pid_t hung = daemon["pid"].toInt();
+        ::kill(hung, SIGSTOP);
+        platform::DBusNotifier waiting(QDBusConnection::connectToBus(bus["address"], name + "-2"), &own, "icon");
+        waiting.post("Quiet", "4");
+        EXPECT_TRUE(waitUntil([&] { return own.posted.size() >= 3; }, 8000)); // a few seconds, not half a minute
+        ::kill(hung, SIGCONT);
     });
     QDBusConnection::disconnectFromBus(name);
+    QDBusConnection::disconnectFromBus(name + "-2");
     EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;
-    EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}}));
-    EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 1) << out;
+    EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}, {"Quiet", "4"}}));
+    EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 2) << out; // once by each
 }
 
 // Our own notices: each as tall as its text wrapped to its width (a long
@@ -97,6 +107,8 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
         for (const QWidget *popup : shown) {
             EXPECT_TRUE(area.contains(popup->frameGeometry())) << pixels << "px";
             EXPECT_FALSE(popup->frameGeometry().intersects(settings.frameGeometry())) << pixels << "px";
+            // A notice, not a banner: about forty characters wide.
+            EXPECT_LE(popup->width(), popup->fontMetrics().averageCharWidth() * 40 + 64) << pixels << "px";
             const auto texts = popup->findChildren<QWidget *>();
             ASSERT_EQ(texts.size(), 2);
             for (const QWidget *text : texts)
