@@ -257,6 +257,14 @@ TEST_F(DownloadTest, EveryFailureSaysWhatHappenedAndKeepsTheOldClip)
         expectOldClipIntact();
         expectNoLeftovers();
     }
+    // The redirect loop was given up after a few rounds, not followed on and on.
+    platform::HttpRequest asked;
+    std::optional<platform::HttpResult> loops;
+    asked.url = faults("/redirect-loops");
+    asked.caFile = (*servers)["ca"];
+    services.http.download(asked, {}, [&](const platform::HttpResult &r) { loops = r; });
+    ASSERT_TRUE(waitUntil([&] { return loops.has_value(); }));
+    EXPECT_TRUE(loops->response && loops->response->statusCode == 204); // 409: followed more than 6 times
 }
 
 TEST_F(DownloadTest, ANewAccountsMissingDocumentsFolderIsMade)

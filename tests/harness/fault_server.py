@@ -39,6 +39,7 @@ BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
     "pack-garbage": bytes(b if i % 2048 < 40 else random.randrange(256) for i, b in enumerate(BODY)),
 }
 ports = {}
+loops = [0]  # requests to /redirect-loop so far
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -143,7 +144,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             count = int(query.get("n", ["20"])[0])
             return self.stream(count, [b"t"] * count, float(query.get("every", ["0.05"])[0]))
         page = b"<html><body><h1>502 Bad Gateway</h1><p>The proxy could not reach the server.</p></body></html>"
+        if path == "/redirect-loop":
+            loops[0] += 1
         simple = {  # path: status, body, headers
+            "/redirect-loops": (204 if loops[0] <= 6 else 409, b"", []),  # was the loop given up soon?
             "/auth-echo": (200, (self.headers.get("Authorization") or "none").encode(), []),
             "/cd": (200, body, [("Content-Disposition", query.get("v", [""])[0])]),
             "/headers": (200, "".join(k.lower() + "\n" for k in sorted(self.headers.keys())).encode(), []),
