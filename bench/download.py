@@ -64,6 +64,7 @@ def app(url, target):
     if os.path.exists(trace):
         os.remove(trace)
     env = dict(desktop.env, LD_PRELOAD=os.path.join(build, "libdurability_trace.so"), ZU_DURABILITY_TRACE=trace,
+               ZU_DURABILITY_FIRST_WRITE="1",
                ZANDORUPDATE_TEST_CA=server.ca, QT_QPA_PLATFORM="offscreen", DBUS_SESSION_BUS_ADDRESS="disabled:")
     proc = subprocess.Popen([os.path.join(build, "app/zandorupdate")], stdout=subprocess.PIPE, env=env, text=True)
     fired = None
