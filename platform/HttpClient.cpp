@@ -12,12 +12,18 @@ namespace platform {
 namespace {
 
 // Beside the program in the build tree, in the app's library folder once
-// installed: the module's entry point, or why it could not be loaded.
-Result<void *> loadModule(const QString &name, const char *entry)
+// installed. Asked on the main thread.
+QStringList moduleFolders()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    return {here, here + QStringLiteral("/" ZU_MODULE_RELDIR)};
+}
+
+// The module's entry point, or why it could not be loaded. Any thread.
+Result<void *> loadModule(const QStringList &folders, const QString &name, const char *entry)
 {
     QString error;
-    for (const QString &folder : {QCoreApplication::applicationDirPath(),
-                                  QCoreApplication::applicationDirPath() + QStringLiteral("/" ZU_MODULE_RELDIR)}) {
+    for (const QString &folder : folders) {
         void *module = dlopen(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             error = QString::fromLocal8Bit(dlerror());
@@ -42,7 +48,8 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
 {
     if (!tried_) {
         tried_ = true;
-        const auto create = loadModule(QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
+        const auto create =
+            loadModule(moduleFolders(), QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
         if (create)
             client_.reset(reinterpret_cast<HttpClient *(*)()>(*create)());
         else
@@ -60,12 +67,15 @@ void LazyHttpClient::download(const HttpRequest &request, Progress progress, Com
         Qt::QueuedConnection);
 }
 
+LazyClipChecker::LazyClipChecker() : folders_(moduleFolders()) {}
+
 void LazyClipChecker::prepare()
 {
     std::call_once(started_, [this] {
         loaded_ =
-            std::async(std::launch::async, [] {
-                const auto entry = loadModule(QStringLiteral("libzandorupdate-clipcheck.so"), "zandorupdateCheckClip");
+            std::async(std::launch::async, [folders = folders_] {
+                const auto entry =
+                    loadModule(folders, QStringLiteral("libzandorupdate-clipcheck.so"), "zandorupdateCheckClip");
                 return entry ? Result<Check>(reinterpret_cast<Check>(*entry)) : Result<Check>(Failure{entry.why()});
             }).share();
     });

@@ -90,7 +90,8 @@ public:
 class ClipChecker {
 public:
     virtual ~ClipChecker() = default;
-    // Main thread, as a download starts: get ready while the body arrives.
+    // Main thread, once a download is under way: get ready while the body
+    // arrives.
     virtual void prepare() {}
     // Any thread.
     virtual Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,
@@ -120,12 +121,14 @@ private:
 // whole body has arrived.
 class LazyClipChecker final : public ClipChecker {
 public:
+    LazyClipChecker(); // after the application object
     void prepare() override;
     Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,
                    std::int64_t size) override;
 
 private:
     using Check = Result<> (*)(const QString &, const QStringList &, const QByteArray &, std::int64_t);
+    const QStringList folders_; // where the module may be
     std::once_flag started_;
     std::shared_future<Result<Check>> loaded_;
 };

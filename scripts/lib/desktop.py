@@ -177,10 +177,8 @@ class Desktop(Processes):
             self.start_xfce_panel()
 
     def start_xfce_panel(self):
-        """Starts the panel with its tray; returns its process."""
-        panel = self.start(["xfce4-panel"], "panel.log")
+        self.start(["xfce4-panel"], "panel.log")
         assert wait_for(lambda: self.has_name("org.kde.StatusNotifierWatcher"), 30), "no tray in xfce4-panel"
-        return panel
 
     def start_trayer(self):
         """A plain XEmbed tray along the top edge, right-aligned."""
