@@ -12,6 +12,8 @@
 
 #include <QFileInfo>
 #include <QTimeZone>
+#include <algorithm>
+#include <limits>
 
 using platform::services;
 using namespace settings;
@@ -21,6 +23,7 @@ namespace {
 constexpr std::chrono::hours kOneHour{1};
 constexpr int kTrayRetryMs = 5000;
 constexpr int kTrayRetries = 6;
+constexpr qint64 kWarmUpMs = 60'000;
 
 } // namespace
 
@@ -31,6 +34,8 @@ AppDelegate::AppDelegate()
 {
     trayRetry_.setInterval(kTrayRetryMs);
     connect(&trayRetry_, &QTimer::timeout, this, &AppDelegate::watchForTray);
+    warmUp_.setSingleShot(true);
+    connect(&warmUp_, &QTimer::timeout, this, [this] { update_.prepare(); });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -92,9 +97,11 @@ void AppDelegate::applicationDidFinishLaunching()
     startTimer();
 
     // A tray that never came, or went away later (a panel that crashed):
-    // the same wait, then the same way back to the app.
+    // the same wait, then the same way back to the app. Whether it is there
+    // is asked at the ticks only: a panel that went from the bus still owns
+    // its XEmbed tray for a moment.
     statusItem.setTrayChangedAction([this] {
-        if (!statusItem.isShownInTray() && !trayRetry_.isActive()) {
+        if (!trayRetry_.isActive()) {
             trayRetries_ = 0;
             trayRetry_.start();
         }
@@ -217,6 +224,9 @@ void AppDelegate::startTimer()
     if (lastOutcome_.isEmpty() && !textSetting(kUsername).isEmpty())
         statusItem.setToolTip(QStringLiteral("ZandorUpdate — next update at ") +
                               TavrelExtensions::toShortTimeString(due->when));
+    // The transfer and the clip check are loaded a minute before the firing,
+    // so that it starts at once.
+    warmUp_.start(int(std::clamp<qint64>(now.msecsTo(due->when) - kWarmUpMs, 0, std::numeric_limits<int>::max())));
     timer = services().timers->scheduleRepeating(due->when, kOneHour,
                                                  {[this] { fireDownload(); },
                                                   // the clock was set: re-arm from it, as at wake

@@ -137,4 +137,5 @@ private:
     QString lastOutcome_; // the tooltip once an update has ended
     QTimer trayRetry_;
     int trayRetries_ = 0;
+    QTimer warmUp_; // before the next firing
 };

@@ -64,6 +64,12 @@ public:
     std::optional<Result> start(const Plan &plan, bool interactive);
     // One request of the update, for the clip of `form` at `url`.
     void request(Form form, const QString &url, const Plan &plan, bool interactive);
+    // An update is due soon: the transfer and the clip check get ready.
+    void prepare()
+    {
+        http_.prepare();
+        clips_.prepare();
+    }
 
     // How many requests one update makes: 2 when the Settings window has
     // both forms ticked, else 1.

@@ -16,6 +16,7 @@ class CurlHttpClient final : public HttpClient {
 public:
     CurlHttpClient();
     ~CurlHttpClient() override;
+    void prepare() override { worker(); }
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
 
     // Worker thread: runs `call` on the main thread, after what was posted before.

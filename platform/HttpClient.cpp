@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMetaObject>
 #include <dlfcn.h>
+#include <utility>
 
 namespace platform {
 
@@ -44,18 +45,28 @@ LazyHttpClient::LazyHttpClient() = default;
 // thread and its queued completions run its code.
 LazyHttpClient::~LazyHttpClient() = default;
 
+void LazyHttpClient::load()
+{
+    if (std::exchange(tried_, true))
+        return;
+    const auto create =
+        loadModule(moduleFolders(), QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
+    if (create)
+        client_.reset(reinterpret_cast<HttpClient *(*)()>(*create)());
+    else
+        printLine(QStringLiteral("The HTTPS module could not be loaded: ") + (loadError_ = create.why()), Level::Error);
+}
+
+void LazyHttpClient::prepare()
+{
+    load();
+    if (client_)
+        client_->prepare();
+}
+
 void LazyHttpClient::download(const HttpRequest &request, Progress progress, Completion completion)
 {
-    if (!tried_) {
-        tried_ = true;
-        const auto create =
-            loadModule(moduleFolders(), QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
-        if (create)
-            client_.reset(reinterpret_cast<HttpClient *(*)()>(*create)());
-        else
-            printLine(QStringLiteral("The HTTPS module could not be loaded: ") + (loadError_ = create.why()),
-                      Level::Error);
-    }
+    load();
     if (client_)
         return client_->download(request, std::move(progress), std::move(completion));
     // As a request without any response, told on the main thread as always.

@@ -81,6 +81,9 @@ public:
     using Completion = std::function<void(const HttpResult &)>;
 
     virtual ~HttpClient() = default;
+    // Main thread: a download is due soon; get ready for it (load, start
+    // threads), so that it starts at once.
+    virtual void prepare() {}
     // POST with an empty body; starts at once and returns.
     virtual void download(const HttpRequest &request, Progress progress, Completion completion) = 0;
 };
@@ -107,9 +110,12 @@ class LazyHttpClient final : public HttpClient {
 public:
     LazyHttpClient();
     ~LazyHttpClient() override;
+    void prepare() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
 
 private:
+    void load();
+
     std::unique_ptr<HttpClient> client_;
     QString loadError_;
     bool tried_ = false;

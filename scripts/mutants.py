@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh] [NAME-PART ...]
-        --fresh: the second set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third] [NAME-PART ...]
+        --fresh, --third: the second or third set; NAME-PART: only the faults whose name has one of these
 """
 import os
 import shutil
@@ -153,6 +153,89 @@ FRESH = [
 ]
 
 
+# A third set, written before any run of it, by reading the product code
+# alone: one or two faults per file, none of them aimed at a known test.
+THIRD = [
+    ("plist: negative integers read back as huge unsigned ones", "store/PlistFormat.cpp",
+     "value > uint64_t(std::numeric_limits<qint64>::max()) && !writesNegative(node)",
+     "value > uint64_t(std::numeric_limits<qint64>::max())"),
+    ("plist: a UTF-8 byte-order mark left in", "store/PlistFormat.cpp",
+     "        return bytes.mid(3);\n", "        return bytes;\n"),
+    ("settings folder: left at the umask's mode", "store/TavrelPlist.cpp",
+     "        ::chmod(QFile::encodeName(folder).constData(), kPrivateFolder); // whatever the umask said\n", ""),
+    ("settings file: a read-only file overwritten", "store/TavrelPlist.cpp",
+     "if (readOnly || linkToNoFile ||", "if (linkToNoFile ||"),
+    ("settings file: an unreadable file overwritten without a copy", "store/TavrelPlist.cpp",
+     "        pList->keepUnreadableCopy(); // the save below would lose what it held\n", "        ;\n"),
+    ("settings: a missing switch read as off", "app/SettingsRecord.cpp",
+     "        return defaultOf(key).toBool();", "        return value.toBool();"),
+    ("autostart: NotShowIn ignored", "platform/LoginItems.cpp",
+     "    if (listsAny(keys, G_KEY_FILE_DESKTOP_KEY_NOT_SHOW_IN, currentDesktops))\n        return entry;\n", ""),
+    ("autostart: the system folders' precedence reversed", "platform/LoginItems.cpp",
+     "for (auto folder = systemFolders_.crbegin(); folder != systemFolders_.crend(); ++folder)",
+     "for (auto folder = systemFolders_.cbegin(); folder != systemFolders_.cend(); ++folder)"),
+    ("autostart: a $ in the program's path not escaped", "platform/LoginItems.cpp",
+     "c == '\"' || c == '`' || c == '$' || c == '\\\\'", "c == '\"' || c == '`' || c == '\\\\'"),
+    ("autostart: a relative XDG_CONFIG_HOME taken", "platform/LoginItems.cpp",
+     "config.isEmpty() || !QDir::isAbsolutePath(QString::fromLocal8Bit(config))", "config.isEmpty()"),
+    ("tray: a disabled menu entry triggered by the host", "platform/StatusNotifier.cpp",
+     "target && target->isEnabled()", "target"),
+    ("tray: icon pixels in host byte order", "platform/StatusNotifier.cpp",
+     "*out++ = qToBigEndian(line[x]);", "*out++ = line[x];"),
+    ("tray: its own unregistration by service name ignored", "platform/StatusNotifier.cpp",
+     "if (id != service_ && connection != bus_.baseService())", "if (id != service_ || connection != bus_.baseService())"),
+    ("notices: the body escaped for a server without markup", "platform/Notifier.cpp",
+     "    if (markup)\n        shown.replace", "    if (true)\n        shown.replace"),
+    ("notices: our own sound as well as the server's", "platform/Notifier.cpp",
+     "    else if (playSound_)\n        playSound_();", "    if (playSound_)\n        playSound_();"),
+    ("notices: those held while asking lost when nobody answers", "platform/Notifier.cpp",
+     "            for (const auto &[heldTitle, heldBody] : waiting)\n                fallBack(heldTitle, heldBody, reply.error().message());\n",
+     ""),
+    ("wake: the timer not re-armed", "app/AppDelegate.cpp",
+     "    else if (notificationName == platform::kDidWakeNotification)\n        startTimer();",
+     "    else if (notificationName == platform::kDidWakeNotification)\n        stopTimer();"),
+    ("timer: the old one kept running when re-armed", "app/AppDelegate.cpp",
+     "    if (timer)\n        timer->invalidate();\n    if (!automatic) {", "    if (!automatic) {"),
+    ("about: a link without a host opened", "app/Windows.cpp",
+     "url.isRelative() || url.host().isEmpty()", "url.isRelative()"),
+    ("about: any mouse button opens the link", "app/Windows.cpp",
+     "mouse->button() == Qt::LeftButton && ", ""),
+    ("due time: negative minutes a day off", "app/DueTime.cpp",
+     "        rest += kMinutesPerDay;\n        --days;\n", "        rest += kMinutesPerDay;\n"),
+    ("due time: the second of a doubled autumn time", "app/DueTime.cpp",
+     "            result = first;\n            break;", "            break;"),
+    ("listing: hidden entries listed", "support/TavrelUtils.cpp",
+     "        if (shortName.startsWith(QLatin1Char('.')))\n            continue; // hidden\n", ""),
+    ("video size: rotation ignored", "support/TavrelUtils.cpp",
+     "const double radians = track.rotationDegrees * M_PI / 180.0;", "const double radians = 0.0;"),
+    ("short time: seconds shown", "support/TavrelExtensions.cpp",
+     "locale.timeFormat(QLocale::ShortFormat).remove(seconds)", "locale.timeFormat(QLocale::ShortFormat)"),
+    ("path extension: trailing separators kept", "support/TavrelExtensions.cpp",
+     "    while (base.endsWith(QLatin1Char('/')))\n        base.chop(1);\n", ""),
+    ("names: a hidden name taken", "platform/DownloadNames.cpp",
+     "if (name.startsWith(QLatin1Char('.')) || name.toUtf8().size() > 255)", "if (name.toUtf8().size() > 255)"),
+    ("names: a quoted name's backslashes kept", "platform/DownloadNames.cpp",
+     "                if (header[j] == '\\\\' && j + 1 < n)\n                    ++j;\n", ""),
+    ("clean-up: a locked partial removed", "platform/DownloadNames.cpp",
+     "if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::unlink", "if (::unlink"),
+    ("clips: stored without regard to the umask", "platform/DurableFile.cpp",
+     "::fchmod(fd_.get(), 0666 & ~currentUmask());", "::fchmod(fd_.get(), 0666);"),
+    ("clip check: any container accepted", "platform/ClipCheck.cpp",
+     "if (!isOneOf(format->iformat->name, formats) || avformat_find_stream_info",
+     "if (avformat_find_stream_info"),
+    ("clip check: one decoded frame enough", "platform/ClipCheck.cpp",
+     "kFramesInARow[] = {3, 8};", "kFramesInARow[] = {1, 1};"),
+    ("media: a cover picture counted as video", "platform/MediaAsset.cpp",
+     "codec->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)",
+     "codec->codec_type == AVMEDIA_TYPE_VIDEO"),
+    ("command line: a stray argument accepted", "app/CommandLine.cpp",
+     "if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty())", "if (!parser.parse(arguments))"),
+    ("templates: an administrator's ignored", "platform/Folders.cpp",
+     'if (type == QLatin1String("plist")) {', 'if (false) {'),
+    ("fields: texts cut at 32767 characters", "app/LazyWidgets.cpp",
+     "        editor_->setMaxLength(std::numeric_limits<int>::max()); // texts are kept whole, never cut at 32767\n", ""),
+]
+
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
 
@@ -169,9 +252,9 @@ def suite():
 
 def main():
     wanted = sys.argv[1:]
-    fresh = "--fresh" in wanted
-    wanted = [w for w in wanted if w != "--fresh"]
-    faults = [f for f in (FRESH if fresh else FAULTS) if not wanted or any(w in f[0] for w in wanted)]
+    chosen = FRESH if "--fresh" in wanted else THIRD if "--third" in wanted else FAULTS
+    wanted = [w for w in wanted if not w.startswith("--")]
+    faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
     shutil.rmtree(os.path.join(work, "src"), ignore_errors=True)
     subprocess.run(["git", "worktree", "prune"], cwd=top)
     shutil.copytree(top, os.path.join(work, "src"), ignore=shutil.ignore_patterns("build", ".git"))

@@ -106,13 +106,15 @@ class Processes:
 
     def measure(self, box, what="mean"):
         """The mean brightness (0 to 255) of part of the screen (x, y, width,
-        height), or with "standard_deviation" how much it varies there."""
+        height), or with "standard_deviation" how much it varies there; one
+        colour's with "mean.r", "mean.g" or "mean.b"."""
         shot = self.path("shot.png")
         if "WAYLAND_DISPLAY" in self.env:
             self.run(["grim", "-g", "%d,%d %dx%d" % box, shot])
         else:
             self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (box[2], box[3], box[0], box[1]), shot])
-        value = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format", "%%[fx:255*%s]" % what, "info:"],
+        gray = [] if "." in what else ["-colorspace", "Gray"]
+        value = subprocess.run(["convert", shot] + gray + ["-format", "%%[fx:255*%s]" % what, "info:"],
                                capture_output=True, text=True).stdout
         return float(value or 0)
 
@@ -177,8 +179,10 @@ class Desktop(Processes):
             self.start_xfce_panel()
 
     def start_xfce_panel(self):
-        self.start(["xfce4-panel"], "panel.log")
+        """Starts the panel with its tray; returns its process."""
+        panel = self.start(["xfce4-panel"], "panel.log")
         assert wait_for(lambda: self.has_name("org.kde.StatusNotifierWatcher"), 30), "no tray in xfce4-panel"
+        return panel
 
     def start_trayer(self):
         """A plain XEmbed tray along the top edge, right-aligned."""
@@ -188,7 +192,9 @@ class Desktop(Processes):
 
     def _start_x(self):
         read, write = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x640x24", "-nolisten", "tcp"],
+        # No key repeat: a key whose release went to a window that closed on
+        # its press would type into the next window that opens.
+        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x640x24", "-nolisten", "tcp", "-r"],
                    "xvfb.log", pass_fds=(write,))
         os.close(write)
         number = b""
@@ -286,6 +292,7 @@ class Checks:
     def __call__(self, condition, what):
         print(("ok   " if condition else "FAIL ") + what)
         (self.passed if condition else self.failed).append(what)
+        return condition
 
     def finish(self):
         print("%d passed, %d failed" % (len(self.passed), len(self.failed)))

@@ -28,6 +28,7 @@ TEST(DueTime, TheHourOrTheNextWithMinutesCarriedAsAClockWould)
         {QDate(2016, 3, 1), QTime(10, 20), 150, "2016-03-01 11:30:00 +0000", true},
         {QDate(2016, 3, 1), QTime(10, 20), -5, "2016-03-01 09:55:00 +0000", false},
         {QDate(2016, 3, 1), QTime(10, 40), -30, "2016-03-01 09:30:00 +0000", false}, // already past
+        {QDate(2016, 3, 1), QTime(0, 10), -30, "2016-02-29 23:30:00 +0000", false},  // the day before
         {QDate(2016, 10, 30), QTime(1, 50), 15, "2016-10-30 00:15:00 +0000", false}, // clocks go back
     };
     for (const auto &c : cases) {

@@ -173,7 +173,7 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
         QApplication::sendEvent(label, &release);
     }
     EXPECT_EQ(services.urlOpener.opened, std::vector<QUrl>{QUrl(delegate.aboutUrl)});
-    for (const QString &bad : {QString("http://exa mple.com/"), QString(""), QString("relative/path"), QString("::")})
+    for (const QString bad : {"http://exa mple.com/", "", "relative/path", "::", "file:///etc/passwd"})
         EXPECT_FALSE(AppDelegate::openWebAddress(bad)) << bad.toStdString();
     EXPECT_EQ(services.urlOpener.opened.size(), 1u);
 

@@ -3,7 +3,8 @@
 tray (started after the app, as at login) and xfce4-notifyd. The icon
 registers, a left and a right click open the menu as the panel's popup, a
 notification whose body holds "&", "<" and ">" reaches the daemon escaped
-for its markup, an alert comes up from the menu, and Quit ends the app."""
+for its markup, a panel gone for good brings the Settings window and a
+notice, an alert comes up from the menu, and Quit ends the app."""
 
 import os
 import shutil
@@ -39,9 +40,10 @@ try:
           "its body is escaped for the daemon's markup")
 
     time.sleep(3)  # the panel comes later, as at login
-    desktop.start_xfce_panel()
+    panel = desktop.start_xfce_panel()
     check(wait_for(desktop.registered_items, 30), "the icon registers with the panel that came later")
     check(wait_for(lambda: desktop.measure(ICON, "standard_deviation") > 20, 10), "the panel shows the icon")
+    check(desktop.measure(ICON, "mean.g") > desktop.measure(ICON, "mean.r") + 5, "in its own colours")
     dark = desktop.measure(MENU)
     for button, name in ((1, "left"), (3, "right")):
         click(desktop, button)
@@ -81,6 +83,20 @@ try:
     wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "123", "click", "1"], env=desktop.env)
     check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the panel's menu ends the app")
+    # Started again, then the panel goes and does not come back: after the
+    # same wait as for a tray that never came, a notice and the Settings window.
+    proc = desktop.start([app], "app2.log")
+    check(wait_for(lambda: len(desktop.registered_items()) == 1, 30), "started again, the icon registers")
+    os.killpg(panel.pid, 15)
+    settings = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings"],
+                                      env=desktop.env, capture_output=True).returncode == 0
+    check(wait_for(lambda: "ZandorUpdate is running" in open(desktop.path("notifications.log")).read(), 45),
+          "a tray gone for good: the notice comes")
+    if not check(wait_for(settings, 20), "and the Settings window"):
+        print("windows:", desktop.run(["xdotool", "search", "--name", "Zandor", "getwindowname", "%@"]).stdout)
+        print("app2.log:", open(desktop.path("app2.log")).read()[-1500:])
+    proc.terminate()
+    check(proc.wait(20) == 0, "and the app runs on until it is ended")
     if os.environ.get("ZU_SHOTS"):
         shutil.copy(desktop.path("menu.png"), os.environ["ZU_SHOTS"])
 finally:

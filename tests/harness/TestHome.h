@@ -20,10 +20,10 @@ public:
     QString settingsFile() const { return file(QStringLiteral(".local/share/ZandorUpdate/appSettings.plist")); }
     QString documents() const { return file(QStringLiteral("Documents")); }
     QString autostart() const { return file(QStringLiteral(".config/autostart")); }
-
-private:
+    // An environment variable, as it was again when the object goes.
     void set(const char *name, const QString &value);
 
+private:
     QTemporaryDir dir_;
     std::map<QByteArray, std::optional<QByteArray>> saved_;
 };

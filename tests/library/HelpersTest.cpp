@@ -116,4 +116,13 @@ TEST(Helpers, AShortTimeIsHoursAndMinutesInEveryLocale)
     QLocale::setDefault(QLocale::system());
 }
 
+TEST(Helpers, PathsJoinWithOneSeparatorAndAnExtensionNeedsAName)
+{
+    using namespace TavrelExtensions;
+    EXPECT_EQ(stringByAppendingPathComponent("/news//", "/clips/"), "/news/clips");
+    EXPECT_EQ(stringByAppendingPathExtension("/news/zandor//", "mpeg"), "/news/zandor.mpeg");
+    for (const auto &[text, extension] : {std::pair{"/", "mpeg"}, {"~", "mpeg"}, {"zandor", "/mpeg"}})
+        EXPECT_FALSE(stringByAppendingPathExtension(text, extension)) << text;
+}
+
 } // namespace

@@ -21,6 +21,10 @@ protected:
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
             {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis"},
+            {"plain.mp4", video + "-c:v mpeg4"},
+            {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
+            {"cover.mp3", "-f lavfi -i sine=duration=1 -f lavfi -i testsrc=size=64x64:duration=0.04 -map 0 -map 1 "
+                          "-c:v mjpeg -disposition:v attached_pic"},
         };
         made = true;
         for (const auto &[name, arguments] : clips) {
@@ -74,6 +78,8 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
         EXPECT_NEAR(double(i.audioLength), 2.0 * i.audioSampleRate, i.audioSampleRate * 0.06);
     }
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
+    EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
+    EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("turned.mp4")), QSizeF(240, 320));
 }
 
 // The sample frames ffmpeg's own decoder gives for a file's first sound.
@@ -92,6 +98,7 @@ TEST_F(MediaInfoTest, TheSoundIsAsLongAsItsDecoderSays)
     const Info mp3 = info("sound.mp3"); // the encoder's delay and padding are no playing time
     EXPECT_EQ(mp3.audioLength, 110250);
     EXPECT_EQ(mp3.lengthInMs, 2500);
+    EXPECT_TRUE(info("cover.mp3").hasAudio && !info("cover.mp3").hasVideo); // a cover is no picture to play
 }
 
 TEST_F(MediaInfoTest, BadFilesGiveTheFileFactsOnlyAndNeverHang)

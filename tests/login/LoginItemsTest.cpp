@@ -147,6 +147,12 @@ TEST_F(LoginItemsTest, AnotherCopysEntryIsLeftAlone)
 
 TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)
 {
+    // Of two system folders the first one named wins; a relative
+    // XDG_CONFIG_HOME counts as unset.
+    home.set("XDG_CONFIG_DIRS", home.file("etc/xdg") + ":" + home.file("etc/vendor"));
+    home.set("XDG_CONFIG_HOME", "relative");
+    services.loginItems = platform::AutostartLoginItems();
+    writeFile(home.file("etc/vendor/autostart/zandorupdate.desktop"), "[Desktop Entry]\nHidden=true\n");
     // The administrator starts it for everyone; this user switches it off.
     writeFile(home.file("etc/xdg/autostart/zandorupdate.desktop"),
               "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + self().toUtf8() + "\"\n");
@@ -196,6 +202,7 @@ TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
     auto list = services.loginItems.open();
     ASSERT_TRUE(list);
     list->insertAfter(std::nullopt, odd);
+    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains(" \\\\$HOME ")); // no shell expands it
     const auto snapshot = list->snapshot();
     ASSERT_EQ(snapshot.size(), 1u);
     EXPECT_EQ(list->resolve(snapshot[0]).target, QFileInfo(odd).canonicalFilePath());

@@ -1,0 +1,48 @@
+#include "StatusNotifier.h"
+#include "Testing.h"
+
+namespace {
+
+// A host of our own: it counts registrations and drops items, as GNOME's
+// AppIndicator extension does while it (re)starts.
+class Watcher final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+public:
+    QStringList registered;
+public slots:
+    void RegisterStatusNotifierItem(const QString &service) { registered << service; }
+signals:
+    void StatusNotifierItemUnregistered(const QString &service);
+};
+
+TEST(StatusNotifier, AnItemTheHostDropsRegistersAgain)
+{
+    HelperProcess bus({"bus"});
+    ASSERT_TRUE(bus.ok());
+    QDBusConnection host = QDBusConnection::connectToBus(bus["address"], "host");
+    Watcher watcher;
+    host.registerObject("/StatusNotifierWatcher", &watcher,
+                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+    ASSERT_TRUE(host.registerService("org.kde.StatusNotifierWatcher"));
+    const QDBusConnection own = QDBusConnection::connectToBus(bus["address"], "item");
+    {
+        platform::StatusNotifier item(own);
+        ASSERT_TRUE(waitUntil([&] { return watcher.registered.size() == 1; }));
+        // Dropped by its service name, then by its connection and path.
+        for (const QString &id : {watcher.registered[0], own.baseService() + "/StatusNotifierItem"}) {
+            const auto before = watcher.registered.size();
+            emit watcher.StatusNotifierItemUnregistered(id);
+            EXPECT_TRUE(waitUntil([&] { return watcher.registered.size() > before; })) << id.toStdString();
+        }
+        emit watcher.StatusNotifierItemUnregistered("org.kde.StatusNotifierItem-1-1"); // another app's
+        waitUntil([] { return false; }, 1500);
+        EXPECT_EQ(watcher.registered.size(), 3);
+    }
+    QDBusConnection::disconnectFromBus("item");
+    QDBusConnection::disconnectFromBus("host");
+}
+
+} // namespace
+
+#include "StatusNotifierTest.moc"
