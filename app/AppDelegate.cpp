@@ -24,6 +24,7 @@ constexpr std::chrono::hours kOneHour{1};
 constexpr int kTrayRetryMs = 5000;
 constexpr int kTrayRetries = 6;
 constexpr qint64 kWarmUpMs = 60'000;
+constexpr qint64 kWarmUpAtLeastMs = 2'000;
 
 } // namespace
 
@@ -225,8 +226,10 @@ void AppDelegate::startTimer()
         statusItem.setToolTip(QStringLiteral("ZandorUpdate — next update at ") +
                               TavrelExtensions::toShortTimeString(due->when));
     // The transfer and the clip check are loaded a minute before the firing,
-    // so that it starts at once.
-    warmUp_.start(int(std::clamp<qint64>(now.msecsTo(due->when) - kWarmUpMs, 0, std::numeric_limits<int>::max())));
+    // so that it starts at once; a firing due now loads them itself, as it
+    // needs them (loading beside its start would slow it).
+    if (const qint64 lead = now.msecsTo(due->when); lead > kWarmUpAtLeastMs)
+        warmUp_.start(int(std::clamp<qint64>(lead - kWarmUpMs, 0, std::numeric_limits<int>::max())));
     timer = services().timers->scheduleRepeating(due->when, kOneHour,
                                                  {[this] { fireDownload(); },
                                                   // the clock was set: re-arm from it, as at wake

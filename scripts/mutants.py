@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third] [NAME-PART ...]
-        --fresh, --third: the second or third set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | --fourth] [NAME-PART ...]
+        --fresh, --third, --fourth: a later set; NAME-PART: only the faults whose name has one of these
 """
 import os
 import shutil
@@ -236,6 +236,68 @@ THIRD = [
      "        editor_->setMaxLength(std::numeric_limits<int>::max()); // texts are kept whole, never cut at 32767\n", ""),
 ]
 
+# A fourth set, written after the third's misses were mended and before any
+# run of it, from the product code alone.
+FOURTH = [
+    ("outcomes: a refused password hourly raises an alert", "app/UpdateCore.cpp",
+     '        r.title = r.summary = QStringLiteral("Error Connecting: Unauthorized");\n',
+     '        r.title = r.summary = QStringLiteral("Error Connecting: Unauthorized");\n        r.alert = true;\n'),
+    ("requests: MXF asked before MPEG", "app/UpdateCore.cpp",
+     "    if (plan.mpgDownload)\n        request(Form::Mpeg, plan.mpgUrl, plan, interactive);\n"
+     "    if (plan.mxfDownload)\n        request(Form::Mxf, plan.mxfUrl, plan, interactive);\n",
+     "    if (plan.mxfDownload)\n        request(Form::Mxf, plan.mxfUrl, plan, interactive);\n"
+     "    if (plan.mpgDownload)\n        request(Form::Mpeg, plan.mpgUrl, plan, interactive);\n"),
+    ("tooltip: the outcome shown before the last request ended", "app/Update.cpp",
+     "                if (lastOfUpdate) {", "                if (true) {"),
+    ("settings window: no default button", "app/MainInterface.cpp",
+     "    settingsWindow_.setDefaultButton(ui.btnSettingsOk);\n", ""),
+    ("accessibility: the password field's name misspelt", "app/MainInterface.cpp",
+     '{ui.setPasssword, QStringLiteral("Password"),', '{ui.setPasssword, QStringLiteral("Pasword"),'),
+    ("notices: each replaces the one before", "platform/Notifier.cpp",
+     '<< QStringLiteral("ZandorUpdate") << uint(0) <<', '<< QStringLiteral("ZandorUpdate") << uint(1) <<'),
+    ("tray: the tooltip without its title", "platform/StatusNotifier.cpp",
+     'return {QString(), {}, QStringLiteral("ZandorUpdate"), toolTipText_};', 'return {QString(), {}, QString(), toolTipText_};'),
+    ("menu: separators sent as items", "platform/StatusNotifier.cpp",
+     "    if (action->isSeparator())\n        return", "    if (false)\n        return"),
+    ("autostart: switching off deletes a user's own entry", "platform/LoginItems.cpp",
+     "if ((program && contents == entryFor(*program)) || off.isEmpty())", "if (true)"),
+    ("plist: real numbers read as whole ones", "store/PlistFormat.cpp",
+     "        plist_get_real_val(node, &value);\n        return QVariant(value);",
+     "        plist_get_real_val(node, &value);\n        return QVariant(qint64(value));"),
+    ("settings file: the first copy world-readable", "store/TavrelPlist.cpp",
+     "O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFile);", "O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);"),
+    ("settings: a switch of 2 read as off", "app/SettingsRecord.cpp",
+     "return value.toDouble() != 0.0;", "return value.toDouble() == 1.0;"),
+    ("attributes: permissions with the file type bits", "support/TavrelUtils.cpp",
+     "{FilePermissionsKey, int(st.st_mode & 07777)},", "{FilePermissionsKey, int(st.st_mode)},"),
+    ("delete: nothing there counts as deleted", "support/TavrelUtils.cpp",
+     "    else if ((void)fs::symlink_status(path, error); !error)\n        fs::remove_all(path, error);",
+     "    else\n        fs::remove_all(path, error);"),
+    ("zones: the preferred zone taken when it does not use the name now", "support/TavrelExtensions.cpp",
+     "preferred != preferredZones().end() && usesNow(QTimeZone(preferred->second))",
+     "preferred != preferredZones().end()"),
+    ("names: a name of over 255 bytes taken", "platform/DownloadNames.cpp",
+     "name.toUtf8().size() > 255", "name.toUtf8().size() > 1024"),
+    ("transfer: silence counted from the start, not the last byte", "platform/CurlHttpClient.cpp",
+     "    t.received += std::int64_t(bytes);\n    t.lastByte = Clock::now();\n", "    t.received += std::int64_t(bytes);\n"),
+    ("transfer: an error page's body written into the file", "platform/CurlHttpClient.cpp",
+     "        if (status != 200)\n            t.discarding = true;\n        else\n            t.writer",
+     "        if (false)\n            t.discarding = true;\n        else\n            t.writer"),
+    ("writes: a failed write not reported", "platform/ClipWriter.cpp",
+     "            error_ = error;\n            queue_.clear();", "            queue_.clear();"),
+    ("folders: the desktop taken for the documents folder", "platform/Folders.cpp",
+     "        path = writable(QStandardPaths::DocumentsLocation);", "        path = writable(QStandardPaths::DesktopLocation);"),
+    ("media: a duration from the bitrate kept", "platform/MediaAsset.cpp",
+     "if (preciseDuration && format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {",
+     "if (false) {"),
+    ("chooser: opens where it likes", "app/Windows.cpp",
+     "TavrelExtensions::selectDir(current)", "TavrelExtensions::selectDir(QString())"),
+    ("settings: OK does not arm the timer afresh", "app/Windows.cpp",
+     "    readFromPlist();\n    startTimer();\n    if (settingsWindow)", "    readFromPlist();\n    if (settingsWindow)"),
+    ("timer: fires once, not every hour", "platform/Timers.cpp",
+     "        spec.it_interval = toTimespec(interval_);\n", ""),
+]
+
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
 
@@ -252,7 +314,8 @@ def suite():
 
 def main():
     wanted = sys.argv[1:]
-    chosen = FRESH if "--fresh" in wanted else THIRD if "--third" in wanted else FAULTS
+    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH}
+    chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
     shutil.rmtree(os.path.join(work, "src"), ignore_errors=True)
