@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Start-up to "ready" and peak memory, the app against a bare Qt tray
-program, in alternating rounds so that the machine's drift hits both."""
+program, in alternating rounds (every other one in the other order) so that
+the machine's drift hits both."""
 import os
 import sys
 
@@ -15,8 +16,8 @@ programs = {
 times = {name: [] for name in programs}
 peaks = {name: [] for name in programs}
 ratios = []
-for _ in range(rounds):
-    for name, (argv, marker) in programs.items():
+for round_ in range(rounds):
+    for name, (argv, marker) in list(programs.items())[:: 1 if round_ % 2 == 0 else -1]:
         seconds, peak, proc = run_until(argv, marker)
         stop(proc)
         times[name].append(seconds)

@@ -30,6 +30,8 @@ struct SniToolTip {
     QString title;
     QString text;
 };
+QDBusArgument &operator<<(QDBusArgument &out, const SniToolTip &tip);
+const QDBusArgument &operator>>(const QDBusArgument &in, SniToolTip &tip);
 struct MenuLayoutItem {
     int id = 0;
     QVariantMap properties;

@@ -168,6 +168,15 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
     EXPECT_TRUE(services.statusItem.toolTip == mpegFirst || services.statusItem.toolTip == mxfFirst)
         << services.statusItem.toolTip.toStdString();
 
+    // While one of the two still runs, the tooltip says so.
+    configure({{"mxf_download", 1}, {"mxf_url", faults("/trickle?n=60")}});
+    output += capturedOutput([&] {
+        delegate.downloadFromRemote(false);
+        ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 1; }));
+        EXPECT_EQ(services.statusItem.toolTip, "Updating…");
+        ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 2; }));
+    });
+
     configure({{"mpg_url", faults("/status/404")}});
     update(false);
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
@@ -419,6 +428,22 @@ TEST_F(DownloadTest, RefusalsComeBeforeAnyRequestInTheirOrder)
         else
             EXPECT_EQ(services.notifier.posted, std::vector<Notification>{said});
     }
+}
+
+TEST_F(DownloadTest, BothFormsAreAskedForMpegFirst)
+{
+    struct Asked final : platform::HttpClient {
+        QStringList urls;
+        void download(const platform::HttpRequest &request, Progress, Completion) override { urls << request.url; }
+    } asked;
+    update::Core core(asked, services.clips, {});
+    update::Plan plan;
+    plan.mpgUrl = news("/zandor/zandor.mpeg");
+    plan.mxfUrl = news("/zandor/zandor.mxf");
+    plan.mpgDownload = plan.mxfDownload = true;
+    plan.folder = folder();
+    EXPECT_FALSE(core.start(plan, true));
+    EXPECT_EQ(asked.urls, (QStringList{plan.mpgUrl, plan.mxfUrl}));
 }
 
 TEST_F(DownloadTest, TheBasicHeaderIsBuiltOverUtf8Credentials)

@@ -133,12 +133,22 @@ TEST_F(HttpClientTest, SilenceASlowRateAndTheDeadlineEachEndATransferButSlowness
         EXPECT_TRUE(result.error && result.error->startsWith(why)) << result.error.value_or("").toStdString();
         EXPECT_TRUE(result.storedPath.isEmpty());
     }
-    auto within = request("/trickle"); // slow, but within every limit
+    auto within = request("/trickle?n=30&every=0.1"); // slow, but never silent for long
     within.idleTimeout = std::chrono::seconds(1);
     const auto result = fetch(within);
     EXPECT_FALSE(result.error);
     EXPECT_EQ(result.storedPath, folder.filePath("stored.mpeg"));
-    EXPECT_EQ(readFile(result.storedPath), QByteArray(20, 't'));
+    EXPECT_EQ(readFile(result.storedPath), QByteArray(30, 't'));
+}
+
+TEST_F(HttpClientTest, AnErrorPagesBodyIsNeverWritten)
+{
+    const auto page = request("/status/500");
+    std::optional<platform::HttpResult> result;
+    client.download(page, {}, [&](const platform::HttpResult &r) { result = r; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    struct stat st {};
+    EXPECT_TRUE(::fstat(page.fd, &st) == 0 && st.st_size == 0) << st.st_size;
 }
 
 TEST(DiskReserve, FivePercentOrOneGibibyteWhicheverIsLess)

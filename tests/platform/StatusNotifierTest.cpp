@@ -1,6 +1,8 @@
 #include "StatusNotifier.h"
 #include "Testing.h"
 
+#include <QDBusPendingCall>
+
 namespace {
 
 // A host of our own: it counts registrations and drops items, as GNOME's
@@ -16,7 +18,7 @@ signals:
     void StatusNotifierItemUnregistered(const QString &service);
 };
 
-TEST(StatusNotifier, AnItemTheHostDropsRegistersAgain)
+TEST(StatusNotifier, AnItemTheHostDropsRegistersAgainAndTellsItsName)
 {
     HelperProcess bus({"bus"});
     ASSERT_TRUE(bus.ok());
@@ -38,6 +40,19 @@ TEST(StatusNotifier, AnItemTheHostDropsRegistersAgain)
         emit watcher.StatusNotifierItemUnregistered("org.kde.StatusNotifierItem-1-1"); // another app's
         waitUntil([] { return false; }, 1500);
         EXPECT_EQ(watcher.registered.size(), 3);
+        // What a host shows on hovering: the app's name over the text.
+        item.setToolTip("next update at 10:05");
+        QDBusMessage get = QDBusMessage::createMethodCall(watcher.registered[0], "/StatusNotifierItem",
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << "org.kde.StatusNotifierItem"
+            << "ToolTip";
+        QDBusPendingCall pending = host.asyncCall(get); // the item answers from this thread
+        ASSERT_TRUE(waitUntil([&] { return pending.isFinished(); }));
+        const QDBusMessage reply = pending.reply();
+        ASSERT_EQ(reply.arguments().size(), 1);
+        const auto tip = qdbus_cast<platform::SniToolTip>(reply.arguments()[0].value<QDBusVariant>().variant());
+        EXPECT_EQ(std::make_pair(tip.title, tip.text),
+                  std::make_pair(QString("ZandorUpdate"), QString("next update at 10:05")));
     }
     QDBusConnection::disconnectFromBus("item");
     QDBusConnection::disconnectFromBus("host");
