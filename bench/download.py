@@ -179,6 +179,13 @@ try:
             if runs["app, later"]:
                 print("  %-6s app fired later / limit %.2fx, / core alone %.2fx"
                       % (label, pick(runs["app, later"]) / limit, pick(runs["app, later"]) / pick(runs["core alone"])))
+        # Each round's own ratio too: app and anchors of one round met the same machine.
+        limits = [max(t, min(d, dd)) for t, d, dd in zip(runs["transfer only"], runs["disk only"], runs["disk direct"])]
+        for key in ("app", "app, later"):
+            if runs[key]:
+                print("  %s, median of the rounds' ratios: / limit %.2fx, / core alone %.2fx"
+                      % (key, median([a / b for a, b in zip(runs[key], limits)]),
+                         median([a / b for a, b in zip(runs[key], runs["core alone"])])))
         print("  peak RSS: app %.1f MiB, core alone %.1f MiB" % (peaks[name, "app"] / 1024,
                                                                  peaks[name, "core alone"] / 1024))
     print("peak memory 1 GiB - 10 MiB: app %+.1f MiB, core alone %+.1f MiB (target: within 8 MiB)"
