@@ -135,11 +135,11 @@ try:
     out = os.path.join(desktop.env["HOME"], "Clips")
     curl = ["curl", "-s", "-X", "POST", "-u", "news:secret", "--cacert", server.ca]
     peaks = {}
-    first_byte = {False: [], True: []}
     for name, size in sizes.items():
         url = server.url("%d.mpeg" % size)
         target = os.path.join(out, "%d.mpeg" % size)
-        runs = {k: [] for k in ("app", "app, later", "core alone", "durable curl", "transfer only", "disk only", "disk direct")}
+        runs = {k: [] for k in ("app", "app, later", "core alone", "durable curl", "transfer only", "disk only",
+                                "disk direct")}
         first_byte = {False: [], True: []}
         def dd(*flags):
             took = timed(["dd", "if=/dev/zero", "of=" + os.path.join(out, "dd"), "bs=1M", "count=%d" % (size >> 20),
@@ -180,7 +180,8 @@ try:
                 print("  %-6s app fired later / limit %.2fx, / core alone %.2fx"
                       % (label, pick(runs["app, later"]) / limit, pick(runs["app, later"]) / pick(runs["core alone"])))
         # Each round's own ratio too: app and anchors of one round met the same machine.
-        limits = [max(t, min(d, dd)) for t, d, dd in zip(runs["transfer only"], runs["disk only"], runs["disk direct"])]
+        limits = [max(transfer, min(disk, direct))
+                  for transfer, disk, direct in zip(runs["transfer only"], runs["disk only"], runs["disk direct"])]
         for key in ("app", "app, later"):
             if runs[key]:
                 print("  %s, median of the rounds' ratios: / limit %.2fx, / core alone %.2fx"

@@ -93,8 +93,8 @@ public:
 class ClipChecker {
 public:
     virtual ~ClipChecker() = default;
-    // Main thread, once a download is under way: get ready while the body
-    // arrives.
+    // Main thread, once a download is under way or due soon: get ready
+    // while the body arrives.
     virtual void prepare() {}
     // Any thread.
     virtual Result<> check(const QString &path, const QStringList &formats, const QByteArray &contentType,

@@ -132,9 +132,8 @@ def gnome(extension, x11):
             second = session.run([session.runnable(app)], timeout=60)
             check("already running" in second.stdout, name + ": a second start says the app is already running")
             if x11:
-                shown = lambda: session.run(["xdotool", "search", "--onlyvisible", "--name",
-                                             "ZandorUpdate Settings"]).returncode == 0
-                check(wait_for(shown, 10), name + ": and the running app shows its Settings window")
+                check(wait_for(lambda: session.shown("ZandorUpdate Settings"), 10),
+                      name + ": and the running app shows its Settings window")
                 time.sleep(1)
         if x11:
             keep_shot(session, "gnome-x11-%s.png" % ("tray" if extension else "plain"))
@@ -262,8 +261,7 @@ def whole_session(kind, autostart):
         session.start(command, "session.log")
         check(wait_for(lambda: session.has_name("org.kde.StatusNotifierWatcher"), 90), name + ": its tray is up")
         running = lambda: session.run(["pgrep", "-f", "-x", "\"?%s\"?" % runnable]).stdout.split()
-        settings_shown = lambda: session.run(["xdotool", "search", "--onlyvisible", "--name",
-                                              "ZandorUpdate Settings"]).returncode == 0
+        settings_shown = lambda: session.shown("ZandorUpdate Settings")
         if session_starts:
             check(wait_for(lambda: len(running()) == 1, 60), name + ": the session starts the app")
         else:
@@ -297,9 +295,10 @@ def whole_session(kind, autostart):
             box = changed_box(session.path("idle.png"), session.path("busy.png"))
             check(box is not None and box[2] < 64 and box[3] < 64, name + ": the icon is seen in the panel (%s)" % (box,))
             alert = ["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"]
-            wait_for(lambda: session.run(alert).returncode == 0, 20)
+            wait_for(lambda: session.shown("^ZandorUpdate$"), 20)
             session.run(alert + ["key", "Return"])
-            check(wait_for(lambda: session.run(alert).returncode != 0, 10), name + ": Return closes the update's alert")
+            check(wait_for(lambda: not session.shown("^ZandorUpdate$"), 10),
+                  name + ": Return closes the update's alert")
             session.run(["xdotool", "keyup", "Return"])  # the closed window never saw the key go up
             time.sleep(1)
             for button in ("1", "3") if box else ():

@@ -76,6 +76,10 @@ class Processes:
         self.processes.append(proc)
         return proc
 
+    def shown(self, name):
+        """Whether a window whose name matches `name` (a regular expression) is on screen (X11)."""
+        return self.run(["xdotool", "search", "--onlyvisible", "--name", name]).returncode == 0
+
     def run(self, argv, **kw):
         return subprocess.run(self.prefix + argv, env=self.env, capture_output=True, text=True, **kw)
 

@@ -50,8 +50,7 @@ try:
 
     # One instance per user: a second start leaves at once, and brings the
     # running one forward.
-    settings_shown = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings"],
-                                            env=desktop.env, capture_output=True).returncode == 0
+    settings_shown = lambda: desktop.shown("ZandorUpdate Settings")
     check(not settings_shown(), "no Settings window before the second start")
     second = subprocess.run([app], env=desktop.env, capture_output=True, text=True, timeout=60)
     check(second.returncode == 0 and "already running" in second.stdout, "a second start exits with one line")

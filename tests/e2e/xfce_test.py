@@ -74,9 +74,8 @@ try:
     click(desktop, 1)  # Update Now, the first item
     wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)
     subprocess.run(["xdotool", "mousemove", "900", "46", "click", "1"], env=desktop.env)
-    alert = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$"],
-                                   env=desktop.env, capture_output=True).returncode == 0
-    check(wait_for(alert, 10), "Update Now from the panel's menu brings up the alert")
+    check(wait_for(lambda: desktop.shown("^ZandorUpdate$"), 10),
+          "Update Now from the panel's menu brings up the alert")
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$", "key", "Return"], env=desktop.env)
 
     click(desktop, 1)  # Quit, the last item
@@ -88,11 +87,9 @@ try:
     proc = desktop.start([app], "app2.log")
     check(wait_for(lambda: len(desktop.registered_items()) == 1, 30), "started again, the icon registers")
     os.killpg(panel.pid, 15)
-    settings = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings"],
-                                      env=desktop.env, capture_output=True).returncode == 0
     check(wait_for(lambda: "ZandorUpdate is running" in open(desktop.path("notifications.log")).read(), 45),
           "a tray gone for good: the notice comes")
-    if not check(wait_for(settings, 20), "and the Settings window"):
+    if not check(wait_for(lambda: desktop.shown("ZandorUpdate Settings"), 20), "and the Settings window"):
         print("windows:", desktop.run(["xdotool", "search", "--name", "Zandor", "getwindowname", "%@"]).stdout)
         print("app2.log:", open(desktop.path("app2.log")).read()[-1500:])
     proc.terminate()

@@ -62,28 +62,39 @@ static ssize_t written(int fd, ssize_t done)
     return done;
 }
 
+/* The next definition of `name`, looked up once: every write of the app goes through here. */
+static void *next(void **slot, const char *name)
+{
+    if (!*slot)
+        *slot = dlsym(RTLD_NEXT, name);
+    return *slot;
+}
+
 ssize_t write(int fd, const void *data, size_t size)
 {
+    static void *slot;
     ssize_t (*real)(int, const void *, size_t);
-    *(void **)&real = dlsym(RTLD_NEXT, "write"); /* as POSIX shows it */
+    *(void **)&real = next(&slot, "write"); /* as POSIX shows it */
     return written(fd, real(fd, data, size));
 }
 
-static ssize_t positioned(const char *what, int fd, const void *data, size_t size, off_t at)
+static ssize_t positioned(void **slot, const char *what, int fd, const void *data, size_t size, off_t at)
 {
     ssize_t (*real)(int, const void *, size_t, off_t);
-    *(void **)&real = dlsym(RTLD_NEXT, what); /* as POSIX shows it */
+    *(void **)&real = next(slot, what);
     return written(fd, real(fd, data, size, at));
 }
 
 ssize_t pwrite(int fd, const void *data, size_t size, off_t at)
 {
-    return positioned("pwrite", fd, data, size, at);
+    static void *slot;
+    return positioned(&slot, "pwrite", fd, data, size, at);
 }
 
 ssize_t pwrite64(int fd, const void *data, size_t size, off_t at)
 {
-    return positioned("pwrite64", fd, data, size, at);
+    static void *slot;
+    return positioned(&slot, "pwrite64", fd, data, size, at);
 }
 
 /* fdatasync and fsync alike: the call, then a line naming the file. */
@@ -110,9 +121,9 @@ int fsync(int fd)
 
 int rename(const char *from, const char *to)
 {
-    static int (*real)(const char *, const char *);
-    if (!real)
-        *(void **)&real = dlsym(RTLD_NEXT, "rename"); /* as POSIX shows it */
+    static void *slot;
+    int (*real)(const char *, const char *);
+    *(void **)&real = next(&slot, "rename");
     const int result = real(from, to);
     if (result == 0)
         record("rename", from, to);
