@@ -124,12 +124,12 @@ void AppDelegate::watchForTray()
     if (++trayRetries_ < kTrayRetries)
         return;
     trayRetry_.stop();
+    startSettingsWindow(); // first, so that the notice is placed clear of it
     showNotification(QStringLiteral("ZandorUpdate is running"),
                      QStringLiteral("No system tray was found. The hourly update still runs; the settings are "
                                     "in the window shown now, and starting ZandorUpdate again brings them back. "
                                     "On GNOME, the AppIndicator extension (gnome-shell-extension-appindicator) "
                                     "adds a tray."));
-    startSettingsWindow();
 }
 
 void AppDelegate::applicationWillTerminate() {}

@@ -36,8 +36,12 @@ void bringToFront(QWidget *window)
     // Centred first: the layout gives the window its real size before it shows.
     window->ensurePolished();
     Section::prepareToShow(window);
-    if (window->layout())
+    // As large as its contents, no larger: tiling compositors float such a
+    // window instead of stretching it over the screen.
+    if (window->layout()) {
+        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
         window->layout()->activate();
+    }
     // Centred the first time; afterwards where it was (or where the user
     // put it): a window manager's frame, known only after the first show,
     // would otherwise move it a little each time.

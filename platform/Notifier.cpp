@@ -222,13 +222,31 @@ QSize fittedSize(QWidget *popup, const QRect &area)
     return {width, popup->layout()->totalHeightForWidth(width)};
 }
 
+// Where a notice goes beside a window whose place we cannot learn
+// (Wayland): compositors open a new window centred, so the room it leaves
+// is known. Below it where the notice fits, else right of it (narrower if
+// need be); else below, where the compositor slides it into view. The
+// answer is relative to the window's top left.
+QRect besideCentred(QWidget *popup, const QSize &window, const QRect &area)
+{
+    const QSize wanted = fittedSize(popup, area);
+    const QRect below(QPoint(0, window.height() + kGap), wanted);
+    if (wanted.height() <= (area.height() - window.height()) / 2 - 2 * kGap)
+        return below;
+    const int width = std::min(wanted.width(), (area.width() - window.width()) / 2 - 2 * kGap);
+    if (width < popup->fontMetrics().averageCharWidth() * 20)
+        return below;
+    const QSize narrow(width, popup->layout()->totalHeightForWidth(width));
+    return narrow.height() <= area.height() - 2 * kGap ? QRect(QPoint(window.width() + kGap, 0), narrow) : below;
+}
+
 } // namespace
 
 // Newest at the top right, the earlier ones below it (in a column further
 // left once one runs out of room), each moved past the app's own windows:
 // below one where it fits, else left of it. Where windows cannot be placed
 // (Wayland), a notice shown while one of the app's windows is open goes
-// below that window, tied to it.
+// beside that window, tied to it.
 void PopupNotifier::place()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -244,16 +262,22 @@ void PopupNotifier::place()
     int right = area.right() - kGap, y = top, columnWidth = 0;
     for (auto it = popups_.rbegin(); it != popups_.rend(); ++it) {
         QWidget *popup = *it;
-        popup->setFixedSize(fittedSize(popup, area));
         if (!placeable) {
-            if (!windows.empty() && !popup->isVisible()) {
-                popup->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-                popup->winId();
-                popup->windowHandle()->setTransientParent(windows.front()->windowHandle());
-                popup->move(windows.front()->geometry().bottomLeft() + QPoint(0, kGap));
+            if (windows.empty() || popup->isVisible()) {
+                if (!popup->isVisible())
+                    popup->setFixedSize(fittedSize(popup, area));
+                continue;
             }
+            const QWidget *window = windows.front();
+            const QRect at = besideCentred(popup, window->frameGeometry().size(), area);
+            popup->setFixedSize(at.size());
+            popup->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+            popup->winId();
+            popup->windowHandle()->setTransientParent(window->windowHandle());
+            popup->move(window->geometry().topLeft() + at.topLeft());
             continue;
         }
+        popup->setFixedSize(fittedSize(popup, area));
         QRect at;
         // Each step moves it down or left; the bound is for peace of mind.
         for (int step = 0; step < 64; ++step) {

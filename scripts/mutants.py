@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | --fourth] [NAME-PART ...]
-        --fresh, --third, --fourth: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | --fourth | --fifth] [NAME-PART ...]
+        --fresh, --third, --fourth, --fifth: a later set; NAME-PART: only the faults whose name has one of these
 """
 import os
 import shutil
@@ -297,6 +297,53 @@ FOURTH = [
     ("timer: fires once, not every hour", "platform/Timers.cpp",
      "        spec.it_interval = toTimespec(interval_);\n", ""),
 ]
+FIFTH = [
+    ("names: a 256-byte file name let through", "platform/DownloadNames.cpp",
+     "name.toUtf8().size() > 255", "name.toUtf8().size() > 256"),
+    ("names: DEL let into a name", "platform/DownloadNames.cpp",
+     " || c.unicode() < 0x20 || c.unicode() == 0x7f)", " || c.unicode() < 0x20)"),
+    ("names: filename* in an unknown charset read as UTF-8", "platform/DownloadNames.cpp",
+     "        return QString::fromLatin1(decoded);\n    return {};", "        return QString::fromLatin1(decoded);\n    return QString::fromUtf8(decoded);"),
+    ("names: plain filename before filename*", "platform/DownloadNames.cpp",
+     "for (const QString &candidate : {extended, plain,", "for (const QString &candidate : {plain, extended,"),
+    ("due time: the farthest minutes refused at the bound", "app/DueTime.cpp",
+     "if (minutes > kFarthestMinutes || minutes < -kFarthestMinutes)", "if (minutes >= kFarthestMinutes || minutes <= -kFarthestMinutes)"),
+    ("due time: a leading plus refused", "app/DueTime.cpp",
+     "const bool plus = begin != end && *begin == '+';", "const bool plus = false;"),
+    ("due time: a time shown twice takes the later", "app/DueTime.cpp",
+     "for (const int earlier : {3600, 1800})", "for (const int earlier : {0})"),
+    ("due time: a skipped time not counted on", "app/DueTime.cpp",
+     "result = wallClock(day, reading - back, zone).addSecs(back * 60);", "result = wallClock(day, reading - back, zone);"),
+    ("timer: a wall-clock change not passed on", "platform/Timers.cpp",
+     "            if (auto handler = handlers_.wallClockChanged)\n                handler();", ""),
+    ("http: up to 50 redirects", "platform/CurlHttpClient.cpp",
+     "CURLOPT_MAXREDIRS, 5L", "CURLOPT_MAXREDIRS, 50L"),
+    ("http: credentials sent on to another host", "platform/CurlHttpClient.cpp",
+     "    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);\n", "    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);\n    curl_easy_setopt(e, CURLOPT_UNRESTRICTED_AUTH, 1L);\n"),
+    ("outcome: the status's reason left out of the support line", "app/UpdateCore.cpp",
+     ".arg(result.response->reason).trimmed();", ".arg(QString()).trimmed();"),
+    ("outcome: a 200 with an error not alerted hourly", "app/UpdateCore.cpp",
+     "        r.message = *result.error;\n        r.alert = true;\n", "        r.message = *result.error;\n"),
+    ("refusals: automatic off refuses the menu's update too", "app/UpdateCore.cpp",
+     "if (!interactive && !plan.automaticDownload)", "if (!plan.automaticDownload)"),
+    ("durable: a file unlinked under us counted as there", "platform/DurableFile.cpp",
+     "return ::fstat(fd_.get(), &st) == 0 && st.st_nlink > 0;", "return ::fstat(fd_.get(), &st) == 0;"),
+    ("clip check: one decoded frame enough", "platform/ClipCheck.cpp",
+     "return frames >= kFramesInARow[frame.sample_rate > 0 ? 1 : 0];", "return frames >= 1;"),
+    ("support: between counts its ends", "support/TavrelExtensions.cpp",
+     "return compare(first, date) == compare(date, second);", "return compare(first, date) <= 0 && compare(date, second) <= 0;"),
+    ("support: a joined path keeps its trailing slash", "support/TavrelExtensions.cpp",
+     "if (joined.size() > 1 && joined.endsWith(QLatin1Char('/')))", "if (false)"),
+    ("support: an extension starting with a slash appended", "support/TavrelExtensions.cpp",
+     " || ext.startsWith(QLatin1Char('/')))", ")"),
+    ("command line: stray arguments taken", "app/CommandLine.cpp",
+     "if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty())", "if (!parser.parse(arguments))"),
+    ("autostart: NotShowIn ignored", "platform/LoginItems.cpp",
+     "    if (listsAny(keys, G_KEY_FILE_DESKTOP_KEY_NOT_SHOW_IN, currentDesktops))\n        return entry;\n", ""),
+    ("autostart: Pantheon's switch ignored", "platform/LoginItems.cpp",
+     'QStringLiteral("Unity"), QStringLiteral("Pantheon")};', 'QStringLiteral("Unity")};'),
+]
+
 
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
@@ -307,14 +354,15 @@ def suite():
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
     build = os.path.join(work, "build")
     return (run(["ctest", "-L", "unit", "--timeout", "600"], build, env=env) or
-            run(["ctest", "-R", "app_end_to_end|install_end_to_end|accessibility_end_to_end|xfce_end_to_end",
+            run(["ctest", "-R",
+                 "app_end_to_end|install_end_to_end|accessibility_end_to_end|xfce_end_to_end|sway_end_to_end",
                  "--timeout", "300"],
                 build, env=env))
 
 
 def main():
     wanted = sys.argv[1:]
-    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH}
+    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]

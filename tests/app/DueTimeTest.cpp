@@ -40,6 +40,8 @@ TEST(DueTime, TheHourOrTheNextWithMinutesCarriedAsAClockWould)
     }
     const QDateTime now(QDate(2016, 3, 1), QTime(10, 3), amsterdam);
     EXPECT_FALSE(due::dueTime(now, now, 9223372036854775807, amsterdam)); // no date is that far
+    EXPECT_TRUE(due::dueTime(now, now, -1'000'000'000, amsterdam));       // the farthest taken, either way
+    EXPECT_TRUE(due::dueTime(now, now, 1'000'000'000, amsterdam));
 }
 
 // Spring changes, each armed at ten to the hour before the jump with M = 15:

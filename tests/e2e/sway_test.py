@@ -3,9 +3,13 @@
 after the app) and mako. The icon registers and shows, the menu waybar reads
 has the four commands and its clicks reach the app, a notification body
 with "&", "<" and ">" reaches mako escaped, an alert comes up, and Quit
-ends the app. sway refuses to run as root: as root, the session runs as an
-unprivileged user of its own."""
+ends the app. With tray and notification service gone for good, the
+Settings window floats and the app's own notice stands beside it. sway
+refuses to run as root: as root, the session runs as an unprivileged user
+of its own."""
 
+import glob
+import json
 import os
 import shutil
 import subprocess
@@ -75,6 +79,43 @@ try:
     check(wait_for(lambda: proc.poll() is not None, 20), "Quit from the menu ends the app")
     if os.environ.get("ZU_SHOTS"):
         shutil.copy(session.path("alert.png"), os.environ["ZU_SHOTS"])
+
+    # Tray and notification service gone for good: after its wait the app
+    # shows Settings (floating, as large as its contents) and its own notice
+    # beside that window, not over it.
+    session.run(["pkill", "-KILL", "-x", "waybar"])
+    session.run(["pkill", "-x", "mako"])
+    proc = session.start([app], "app.log")
+    ipc = glob.glob(session.path("runtime", "sway-ipc.*.sock"))
+
+    def settings_window():
+        tree = json.loads(session.run(["swaymsg", "-s", ipc[0], "-r", "-t", "get_tree"]).stdout or "{}")
+        nodes = [tree]
+        while nodes:
+            node = nodes.pop()
+            if node.get("name") == "ZandorUpdate Settings":
+                return node["rect"]
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+
+    check(ipc and wait_for(settings_window, 45), "with no tray for good, the Settings window shows")
+    window = settings_window() or {"x": 0, "y": 0, "width": 1024, "height": 640}
+    check(window["width"] < 700 and window["height"] < 560, "floating, as large as its contents (%s)" % window)
+    time.sleep(1.5)
+    session.run(["grim", session.path("fallback.png")])
+    # The window with its frame (Qt draws the title bar above sway's rect).
+    left, top = window["x"] - 4, window["y"] - 30
+    right, bottom = window["x"] + window["width"] + 4, window["y"] + window["height"] + 4
+    # What is left once the window is painted over with the background.
+    out = session.run(["convert", session.path("fallback.png"), "-fill", "gray(63)", "-draw",
+                       "rectangle %d,%d %d,%d" % (left, top, right - 1, bottom - 1), "-fuzz", "3%", "-trim",
+                       "-format", "%w %h %X %Y", "info:"]).stdout.split()
+    nw, nh, nx, ny = (int(v) for v in out) if len(out) == 4 else (0, 0, 0, 0)
+    clear = nx > right or nx + nw < left or ny > bottom or ny + nh < top
+    check(nw > 150 and nh > 60 and clear, "the notice shows beside it, clear of it (%d×%d at %d,%d)" % (nw, nh, nx, ny))
+    session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
+    check(wait_for(lambda: proc.poll() is not None, 20), "SIGTERM ends the app")
+    if os.environ.get("ZU_SHOTS"):
+        shutil.copy(session.path("fallback.png"), os.path.join(os.environ["ZU_SHOTS"], "sway-no-tray.png"))
 finally:
     if check.failed:
         for log in ("app.log", "sway.log", "waybar.log"):

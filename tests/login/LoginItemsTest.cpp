@@ -63,8 +63,8 @@ TEST_F(LoginItemsTest, GnomesSwitchCountsOnlyWhereTheSessionHonoursIt)
                                 "Exec=\"" +
                                 self().toUtf8() + "\"\nX-GNOME-Autostart-enabled=false\n";
     const std::pair<const char *, bool> sessions[] = {
-        {"GNOME", false}, {"ubuntu:GNOME", false}, {"X-Cinnamon", false}, {"XFCE", true},
-        {"LXQt", true},   {"MATE", true},          {"KDE", true},         {"sway", true},
+        {"GNOME", false}, {"ubuntu:GNOME", false}, {"X-Cinnamon", false}, {"Pantheon", false}, {"Unity", false},
+        {"XFCE", true},   {"LXQt", true},          {"MATE", true},        {"KDE", true},       {"sway", true},
     };
     for (const auto &[desktop, starts] : sessions) {
         services.loginItems = platform::AutostartLoginItems({}, std::nullopt, QString(desktop).split(':'));

@@ -18,6 +18,7 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename=\"clip 1.mpeg\"", "clip 1.mpeg"},
         {"attachment; filename*=UTF-8''na%C3%AFve%20clip.MPG; filename=plain.mpeg", "naïve clip.MPG"},
         {"attachment; filename*=iso-8859-1'fr'caf%E9.mpeg", "café.mpeg"},
+        {"attachment; filename*=koi8-r''clip.mpeg; filename=plain.mpeg", "plain.mpeg"}, // a charset we cannot read
         {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
         {"attachment; filename=\"../../x.ts\"", "x.ts"},
         // Not a clip of this form: never a name to replace.
@@ -30,10 +31,17 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename*=UTF-8''a%00b.mpeg", "ab.mpeg"},
         {"attachment; filename*=UTF-8''a%0Ab%E2%81%A6.mpeg", "ab.mpeg"},
         {"attachment; filename*=UTF-8''%E2%80%AEgepm.txt", "zandor.mpeg"},
-        {"attachment; filename=" + QByteArray(256, 'n') + ".mpeg", "zandor.mpeg"},
+        // A file name holds 255 bytes at most, counted in UTF-8.
+        {"attachment; filename=" + QByteArray(250, 'n') + ".mpeg", QString(250, 'n') + ".mpeg"},
+        {"attachment; filename=" + QByteArray(251, 'n') + ".mpeg", "zandor.mpeg"},
+        {"attachment; filename=" + QString(126, QChar(0xe9)).toUtf8() + ".mpeg", "zandor.mpeg"},
     };
     for (const auto &[header, name] : cases)
         EXPECT_EQ(platform::suggestedFilename(header, url, kMpeg), name) << header.constData();
+    for (const QString unsafe : {"a\x7f"
+                                 "b.mpeg",
+                                 "a\tb.mpeg", "a\\b.mpeg"})
+        EXPECT_FALSE(platform::isSafeFileName(unsafe)) << unsafe.toStdString();
     for (const QString bad : {"https://news.example/", "https://news.example/..%2F..", "https://news.example/.h.mpeg",
                               "https://news.example/notes.txt"})
         EXPECT_EQ(platform::suggestedFilename("attachment; filename=.x", bad, kMpeg), "") << bad.toStdString();
