@@ -263,9 +263,10 @@ void PopupNotifier::place()
     for (auto it = popups_.rbegin(); it != popups_.rend(); ++it) {
         QWidget *popup = *it;
         if (!placeable) {
-            if (windows.empty() || popup->isVisible()) {
-                if (!popup->isVisible())
-                    popup->setFixedSize(fittedSize(popup, area));
+            if (popup->isVisible()) // the compositor has it now
+                continue;
+            if (windows.empty()) {
+                popup->setFixedSize(fittedSize(popup, area));
                 continue;
             }
             const QWidget *window = windows.front();
