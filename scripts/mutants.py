@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | --fourth | --fifth] [NAME-PART ...]
-        --fresh, --third, --fourth, --fifth: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | --fourth | --fifth | --sixth] [NAME-PART ...]
+        --fresh, --third, --fourth, --fifth, --sixth: a later set; NAME-PART: only the faults whose name has one of these
 """
 import os
 import shutil
@@ -344,6 +344,48 @@ FIFTH = [
      'QStringLiteral("Unity"), QStringLiteral("Pantheon")};', 'QStringLiteral("Unity")};'),
 ]
 
+SIXTH = [
+    ("settings: a true/false minutes read as a number", "app/SettingsRecord.cpp",
+     "isNumber(value) && value.typeId() != QMetaType::Bool)", "isNumber(value))"),
+    ("settings: a key the file lacks kept", "app/AppDelegate.cpp",
+     "        else\n            appSettings.remove(field.key);\n", ""),
+    ("settings: switches saved as true/false", "app/AppDelegate.cpp",
+     "qint64((this->**box)->isChecked() ? 1 : 0)", "(this->**box)->isChecked()"),
+    ("settings window: the chosen folder written as a URL", "app/Windows.cpp",
+     "setLabelFolder->setText(url->toLocalFile());", "setLabelFolder->setText(url->toString());"),
+    ("requests: MXF alone counted as two", "app/Windows.cpp",
+     "update_.setRequestsPerUpdate(mpeg && setDownloadFormatMXF", "update_.setRequestsPerUpdate(setDownloadFormatMXF"),
+    ("autostart: switched again at every OK", "app/Windows.cpp",
+     "if (wanted && !applicationIsInStartUpItems())", "if (wanted)"),
+    ("about: Space does not open the link", "app/Windows.cpp",
+     " || key == Qt::Key_Space) {", ") {"),
+    ("windows: centred again at every show", "app/Windows.cpp",
+     '        window->setProperty("zu_placed", true);\n', ""),
+    ("menu: Update Now runs as the hourly update", "app/AppDelegate.cpp",
+     "    downloadFromRemote(true);\n", "    downloadFromRemote(false);\n"),
+    ("command line: a bad argument exits 1", "app/CommandLine.cpp", "        return 2;\n", "        return 1;\n"),
+    ("command line: Qt's -platform refused", "app/CommandLine.cpp",
+     '    "platform",    "platformpluginpath",', '    "platformpluginpath",'),
+    ("templates: no administrator's template without XDG_CONFIG_DIRS", "platform/Folders.cpp",
+     '            dirs = QStringLiteral("/etc/xdg");\n', ""),
+    ("menu: children listed at depth 0", "platform/StatusNotifier.cpp",
+     "if (parentId == 0 && menu_ && depth != 0)", "if (parentId == 0 && menu_)"),
+    ("menu: item ids from 0", "platform/StatusNotifier.cpp",
+     "int(menu_->actions().indexOf(action)) + 1 : -1", "int(menu_->actions().indexOf(action)) : -1"),
+    ("session end: Ctrl-C not handled", "platform/System.cpp",
+     "{SIGTERM, SIGHUP, SIGINT}", "{SIGTERM, SIGHUP}"),
+    ("timer: the first firing taken as relative", "platform/Timers.cpp",
+     "TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET", "TFD_TIMER_CANCEL_ON_SET"),
+    ("paths: the root folder named as empty", "support/TavrelUtils.cpp",
+     "while (path.size() > 1 && path.endsWith", "while (path.size() > 0 && path.endsWith"),
+    ("media info: the extension key spelt right", "support/MediaInfoJson.cpp",
+     '{"urlExtenstion", info.urlExtenstion}', '{"urlExtension", info.urlExtenstion}'),
+    ("logger: the level at the verbosity not printed", "store/TavrelLogger.cpp",
+     "if (int(level) <= int(verbosityLevel))", "if (int(level) < int(verbosityLevel))"),
+    ("logger: raw value 5 refused", "store/TavrelLogger.cpp",
+     "if (rawValue < 0 || rawValue > 5)", "if (rawValue < 0 || rawValue >= 5)"),
+]
+
 
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
@@ -362,7 +404,7 @@ def suite():
 
 def main():
     wanted = sys.argv[1:]
-    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH}
+    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]

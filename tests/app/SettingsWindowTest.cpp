@@ -61,6 +61,7 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
                      {"automatic_download", 1},
                      {"start_at_startup", 0}});
     EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(delegate.updates().requestsPerUpdate(), 1); // MXF alone
     EXPECT_FALSE(delegate.settingsWindow->isVisible());
     EXPECT_EQ(delegate.appSettings.value("username"), " Ann " + longName);
     EXPECT_NE(output.find("duedate this hour="), std::string::npos) << output;
@@ -102,15 +103,17 @@ TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
     }
 }
 
-TEST_F(SettingsWindowTest, ClosingWithoutOKKeepsTheEditsAndSavesNothing)
+TEST_F(SettingsWindowTest, ClosingWithoutOKKeepsTheEditsAndThePlaceAndSavesNothing)
 {
     const QByteArray before = readFile(home.settingsFile());
     delegate.startSettingsWindow();
     delegate.setUserName->setText("draft");
+    delegate.settingsWindow->move(10, 20); // where the user put it
     delegate.settingsWindow->close();
     EXPECT_EQ(readFile(home.settingsFile()), before);
     delegate.startSettingsWindow();
     EXPECT_EQ(delegate.setUserName->text(), "draft");
+    EXPECT_EQ(delegate.settingsWindow->pos(), QPoint(10, 20));
     pressOK();
     EXPECT_EQ(stored().value("username"), "draft");
 }
@@ -177,11 +180,12 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
         EXPECT_FALSE(AppDelegate::openWebAddress(bad)) << bad.toStdString();
     EXPECT_EQ(services.urlOpener.opened.size(), 1u);
 
-    // By keyboard: the link has the focus, and Return opens it.
+    // By keyboard: the link has the focus, and Return or Space opens it.
     ASSERT_TRUE(QTest::qWaitForWindowActive(delegate.aboutWindow));
     EXPECT_EQ(QApplication::focusWidget(), label);
     QTest::keyClick(label, Qt::Key_Return);
-    EXPECT_EQ(services.urlOpener.opened.size(), 2u);
+    QTest::keyClick(label, Qt::Key_Space);
+    EXPECT_EQ(services.urlOpener.opened.size(), 3u);
 }
 
 } // namespace

@@ -55,8 +55,8 @@ try:
     second = subprocess.run([app], env=desktop.env, capture_output=True, text=True, timeout=60)
     check(second.returncode == 0 and "already running" in second.stdout, "a second start exits with one line")
     check(wait_for(settings_shown, 10), "and the running one shows its Settings window")
-    first.terminate()
-    first.wait(20)
+    first.send_signal(signal.SIGINT)
+    check(first.wait(20) == 0, "Ctrl-C ends the app cleanly")
 
     # A proxy's error page answered with 200 is no clip: ours stays.
     page = b"<html><body><h1>502 Bad Gateway</h1></body></html>\n"

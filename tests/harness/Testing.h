@@ -2,7 +2,7 @@
 
 // What every test file needs: the harness, gtest and the Qt and POSIX
 // headers the tests share, so each file lists only what it tests.
-#include "Doubles.h"
+#include "DoubledServices.h"
 #include "EventLoop.h"
 #include "HelperProcess.h"
 #include "TestHome.h"

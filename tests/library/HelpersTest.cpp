@@ -1,4 +1,5 @@
 #include "TavrelExtensions.h"
+#include "TavrelLogger.h"
 #include "TavrelUtils.h"
 #include "Testing.h"
 
@@ -16,6 +17,7 @@ TEST(Helpers, FileChecksListingsAndTheCausesDeleteFilePrints)
     QDir().mkpath(home.file("list/sub"));
     const QUrl list = QUrl::fromLocalFile(home.file("list")), file = QUrl::fromLocalFile(home.file("list/a.mpeg"));
     EXPECT_TRUE(TavrelUtils::DirectoryExists(list) && !TavrelUtils::DirectoryExists(file));
+    EXPECT_TRUE(TavrelUtils::DirectoryExists(QUrl("file:///")));
     EXPECT_EQ(TavrelUtils::getFileListFromDirectory(list).size(), 3u);
     const auto files = TavrelUtils::getFileListFromDirectory(list, TavrelUtils::kSkipSubDirectories);
     ASSERT_EQ(files.size(), 1u); // no hidden entries, no folders
@@ -125,6 +127,21 @@ TEST(Helpers, PathsJoinWithOneSeparatorAndAnExtensionNeedsAName)
     EXPECT_EQ(stringByAppendingPathExtension("/news/zandor//", "mpeg"), "/news/zandor.mpeg");
     for (const auto &[text, extension] : {std::pair{"/", "mpeg"}, {"~", "mpeg"}, {"zandor", "/mpeg"}})
         EXPECT_FALSE(stringByAppendingPathExtension(text, extension)) << text;
+}
+
+TEST(Logger, EachLevelUpToTheVerbosityIsPrintedWithItsGlyphAndCallSite)
+{
+    TavrelLogger logger;
+    EXPECT_EQ(logger.getMessage("hi", LoggerLevels::Warning, "f.cpp", 7), "\U0001F514 hi [f.cpp:7] hi");
+    EXPECT_EQ(logger.getMessage("hi", LoggerLevels::None, "f.cpp", 7), " hi [f.cpp:7] hi");
+    for (int verbosity = 0; verbosity <= 5; ++verbosity)
+        for (int level = 1; level <= 5; ++level) {
+            logger.verbosityLevel = LoggerLevels(verbosity);
+            const std::string out = capturedOutput([&] { logger.logMessage("m", LoggerLevels(level), "f", 1); });
+            EXPECT_EQ(out.empty(), level > verbosity) << verbosity << " " << level;
+        }
+    for (const int raw : {-1, 0, 5, 6})
+        EXPECT_EQ(loggerLevelFromRawValue(raw).has_value(), raw == 0 || raw == 5) << raw;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Testing.h"
 
 #include <QDBusPendingCall>
+#include <QMenu>
 
 namespace {
 
@@ -53,6 +54,12 @@ TEST(StatusNotifier, AnItemTheHostDropsRegistersAgainAndTellsItsName)
         const auto tip = qdbus_cast<platform::SniToolTip>(reply.arguments()[0].value<QDBusVariant>().variant());
         EXPECT_EQ(std::make_pair(tip.title, tip.text),
                   std::make_pair(QString("ZandorUpdate"), QString("next update at 10:05")));
+        // The menu's items below the root, to the depth asked: none at depth 0.
+        QMenu menu;
+        menu.addAction("Update Now");
+        item.setMenu(&menu);
+        EXPECT_EQ(item.layout(0, -1).children.size(), 1);
+        EXPECT_TRUE(item.layout(0, 0).children.isEmpty());
     }
     QDBusConnection::disconnectFromBus("item");
     QDBusConnection::disconnectFromBus("host");

@@ -1,14 +1,8 @@
 #pragma once
 
 #include "Application.h"
-#include "ClipCheck.h"
-#include "CurlHttpClient.h"
 #include "Dialogs.h"
-#include "Folders.h"
-#include "LoginItems.h"
-#include "MediaAsset.h"
 #include "Notifier.h"
-#include "Services.h"
 #include "SleepWatcher.h"
 #include "StatusItem.h"
 #include "System.h"
@@ -22,27 +16,30 @@
 #include <utility>
 #include <vector>
 
-// Test doubles for the desktop services whose real form cannot run here or
-// would wait for a person.
+// Linked into the tests only.
+namespace platform::doubles {
+
+// The test doubles of the desktop services whose real form cannot run in a
+// test or would wait for a person.
 
 struct RecordedAlert {
-    platform::AlertSpec spec;
+    AlertSpec spec;
     bool soundPlayed = false; // the alert sound started before the alert
 };
 
 // Alerts and their sound in one, so a test sees whether the sound came first.
-class RecordingAlerts final : public platform::Alerts, public platform::AlertSound {
+class RecordingAlerts final : public Alerts, public AlertSound {
 public:
     std::vector<RecordedAlert> shown;
     std::function<void()> onShow;
 
     void playAlert() override { soundPending_ = true; }
-    platform::AlertOutcome runModal(const platform::AlertSpec &spec) override
+    AlertOutcome runModal(const AlertSpec &spec) override
     {
         shown.push_back({spec, std::exchange(soundPending_, false)});
         if (onShow)
             onShow();
-        return {platform::kAlertFirstButton, spec.accessoryText.value_or(QString())};
+        return {kAlertFirstButton, spec.accessoryText.value_or(QString())};
     }
 
 private:
@@ -55,13 +52,13 @@ struct Notification {
     friend bool operator==(const Notification &, const Notification &) = default;
 };
 
-class RecordingNotifier final : public platform::Notifier {
+class RecordingNotifier final : public Notifier {
 public:
     std::vector<Notification> posted;
     void post(const QString &title, const QString &body) override { posted.push_back({title, body}); }
 };
 
-class FakeStatusItem final : public platform::StatusItem {
+class FakeStatusItem final : public StatusItem {
 public:
     std::vector<QString> images; // the resource name of each image set ("" for none)
     std::vector<bool> masks;     // whether each was to be tinted by the panel
@@ -78,7 +75,7 @@ public:
     std::function<void()> trayChanged; // what a host coming or going calls
 };
 
-class RecordingSystemLog final : public platform::SystemLog {
+class RecordingSystemLog final : public SystemLog {
 public:
     std::vector<QString> lines;
     void write(const QString &message) override { lines.push_back(message); }
@@ -86,27 +83,26 @@ public:
 
 // A clock that moves only when told, and timers that only record what they
 // were asked: the real timers are tested on their own.
-class FakeClock final : public platform::Clock {
+class FakeClock final : public Clock {
 public:
     QDateTime time = QDateTime(QDate(2016, 3, 1), QTime(10, 3));
     QDateTime now() const override { return time; }
 };
 
-class FakeTimers final : public platform::Timers {
+class FakeTimers final : public Timers {
 public:
-    struct Timer final : platform::RepeatingTimer {
+    struct Timer final : RepeatingTimer {
         QDateTime next;
         std::chrono::milliseconds interval{0};
-        platform::TimerHandlers handlers;
+        TimerHandlers handlers;
         bool valid = true;
         void invalidate() override { valid = false; }
         bool isValid() const override { return valid; }
     };
     std::vector<std::shared_ptr<Timer>> scheduled;
 
-    std::shared_ptr<platform::RepeatingTimer> scheduleRepeating(const QDateTime &firstFire,
-                                                                std::chrono::milliseconds interval,
-                                                                platform::TimerHandlers handlers) override
+    std::shared_ptr<RepeatingTimer> scheduleRepeating(const QDateTime &firstFire, std::chrono::milliseconds interval,
+                                                      TimerHandlers handlers) override
     {
         auto timer = std::make_shared<Timer>();
         timer->next = firstFire;
@@ -121,7 +117,7 @@ public:
     }
 };
 
-class FakeSleepWatcher final : public platform::SleepWatcher {
+class FakeSleepWatcher final : public SleepWatcher {
 public:
     std::vector<std::pair<QString, std::function<void(const QString &)>>> handlers;
     void subscribe(const QString &name, std::function<void(const QString &)> handler) override
@@ -136,7 +132,7 @@ public:
     }
 };
 
-class RecordingUrlOpener final : public platform::UrlOpener {
+class RecordingUrlOpener final : public UrlOpener {
 public:
     std::vector<QUrl> opened;
     bool open(const QUrl &url) override
@@ -146,18 +142,18 @@ public:
     }
 };
 
-class ScriptedFileChooser final : public platform::FileChooser {
+class ScriptedFileChooser final : public FileChooser {
 public:
-    std::vector<platform::ChooserOptions> asked;
-    platform::ChooserOutcome answer;
-    platform::ChooserOutcome runModal(const platform::ChooserOptions &options) override
+    std::vector<ChooserOptions> asked;
+    ChooserOutcome answer;
+    ChooserOutcome runModal(const ChooserOptions &options) override
     {
         asked.push_back(options);
         return answer;
     }
 };
 
-class FakeApplication final : public platform::Application {
+class FakeApplication final : public Application {
 public:
     std::optional<bool> iconNull; // unset until an icon is set
     int activations = 0;
@@ -167,29 +163,4 @@ public:
     void terminate() override { ++terminations; }
 };
 
-// Every double in one place, installed for the object's lifetime, with the
-// real HTTP client.
-class DoubledServices {
-public:
-    explicit DoubledServices(const QString &resourcesDir = {});
-    ~DoubledServices();
-
-    platform::DesktopFolders folders;
-    FakeStatusItem statusItem;
-    RecordingAlerts alerts;
-    RecordingNotifier notifier;
-    RecordingSystemLog systemLog;
-    platform::CurlHttpClient http;
-    platform::FfmpegClipChecker clips;
-    FakeClock clock;
-    FakeTimers timers;
-    FakeSleepWatcher sleepWatcher;
-    platform::AutostartLoginItems loginItems;
-    RecordingUrlOpener urlOpener;
-    ScriptedFileChooser fileChooser;
-    FakeApplication application;
-    platform::FfmpegMediaInspector media;
-
-private:
-    std::unique_ptr<platform::ServicesScope> scope_;
-};
+} // namespace platform::doubles

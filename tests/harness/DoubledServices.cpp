@@ -1,18 +1,4 @@
-#include "Doubles.h"
-
-#include <QFile>
-
-void FakeStatusItem::setImage(const QIcon &image)
-{
-    // Tell the named images apart by what they draw.
-    QString name;
-    for (const char *candidate : {"statusIcon", "statusWait", "AppIcon"})
-        if (!image.isNull() &&
-            image.pixmap(16).toImage() == platform::namedImage(QString::fromLatin1(candidate)).pixmap(16).toImage())
-            name = QString::fromLatin1(candidate);
-    images.push_back(name);
-    masks.push_back(image.isMask());
-}
+#include "DoubledServices.h"
 
 DoubledServices::DoubledServices(const QString &resourcesDir)
     : folders(resourcesDir.isEmpty() ? QStringLiteral(ZU_TEST_RESOURCES_DIR) : resourcesDir)
