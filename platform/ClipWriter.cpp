@@ -9,9 +9,10 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;    // handed over a MiB at a time
+// Large direct writes keep the disk busy while TLS holds both cores.
+constexpr std::size_t kBlock = 4 << 20;    // handed over 4 MiB at a time
 constexpr std::size_t kAlign = 4096;       // what direct writes want of memory, sizes and offsets
-constexpr std::size_t kQueuedBlocks = 4;   // at most this much waits in memory
+constexpr std::size_t kQueuedBlocks = 2;   // at most this much waits in memory
 constexpr std::int64_t kWindow = 16 << 20; // written back and dropped per window (buffered)
 
 bool setDirect(int fd, bool on)
