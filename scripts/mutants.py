@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | --fourth | --fifth | --sixth] [NAME-PART ...]
-        --fresh, --third, --fourth, --fifth, --sixth: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | --fourth | --fifth | --sixth | --seventh] [NAME-PART ...]
+        --fresh, --third, ... --seventh: a later set; NAME-PART: only the faults whose name has one of these
 """
 import os
 import shutil
@@ -386,6 +386,19 @@ SIXTH = [
      "if (rawValue < 0 || rawValue > 5)", "if (rawValue < 0 || rawValue >= 5)"),
 ]
 
+SEVENTH = [
+    ("output: lines not flushed", "platform/Output.cpp", "    std::fflush(stdout);\n", ""),
+    ("sleep: logind's flag read the wrong way round", "platform/SleepWatcher.cpp",
+     "sleeping ? kWillSleepNotification : kDidWakeNotification", "sleeping ? kDidWakeNotification : kWillSleepNotification"),
+    ("alerts: no default button", "platform/Dialogs.cpp",
+     "    if (!buttons.empty())\n        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.front()));\n", ""),
+    ("alerts: the response counted from 0", "platform/Dialogs.cpp",
+     "outcome.response = kAlertFirstButton + int(clicked - buttons.begin());",
+     "outcome.response = int(clicked - buttons.begin());"),
+    ("alerts: the typed text lost", "platform/Dialogs.cpp",
+     "outcome.accessoryText = edit->text();", "outcome.accessoryText = *spec.accessoryText;"),
+]
+
 
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
@@ -404,7 +417,7 @@ def suite():
 
 def main():
     wanted = sys.argv[1:]
-    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH}
+    sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]

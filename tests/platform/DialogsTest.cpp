@@ -2,6 +2,8 @@
 #include "Testing.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 
@@ -53,6 +55,7 @@ TEST(QtAlerts, ShowsTheAppsIconAndExactlyTheGivenButtons)
             if (label->text() == box.text() || label->text() == box.informativeText())
                 formats.push_back(label->textFormat());
         EXPECT_EQ(formats, (std::vector<Qt::TextFormat>{Qt::PlainText, Qt::PlainText})); // shown as written
+        EXPECT_EQ(box.defaultButton(), button(box, "OK"));                               // Return answers it
         answered = true;
         button(box, "OK")->click();
     });
@@ -68,6 +71,13 @@ TEST(QtAlerts, TellsWhichButtonEndedIt)
     answerNextBox([](QMessageBox &box) { button(box, "Cancel")->click(); });
     EXPECT_EQ(alerts.runModal(AlertSpec{"Q", "T", {"OK", "Cancel"}, std::nullopt}).response,
               platform::kAlertFirstButton + 1);
+
+    // What the user typed into the box's field comes back with the answer.
+    answerNextBox([](QMessageBox &box) {
+        box.findChild<QLineEdit *>("accessoryText")->setText("typed");
+        button(box, "OK")->click();
+    });
+    EXPECT_EQ(alerts.runModal(AlertSpec{"Q", "T", {"OK"}, QString("given")}).accessoryText, "typed");
 
     // Closing the window counts as Cancel, never as OK.
     answerNextBox([](QMessageBox &box) { box.close(); });

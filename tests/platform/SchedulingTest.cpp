@@ -1,3 +1,4 @@
+#include "SleepWatcher.h"
 #include "Testing.h"
 #include "Timers.h"
 
@@ -53,6 +54,31 @@ TEST(WallClockTimers, AHandlerMayReplaceItsOwnTimer)
     };
     timer = timers.scheduleRepeating(QDateTime::currentDateTime().addMSecs(50), 1h, {rearm, {}});
     EXPECT_TRUE(waitUntil([&] { return firings >= 3; }, 5000));
+}
+
+// logind's PrepareForSleep(true) before sleep, (false) after wake, from its own name only.
+TEST(LogindSleepWatcher, TellsSleepAndWakeFromLogindsSignal)
+{
+    HelperProcess bus({"bus"});
+    ASSERT_TRUE(bus.ok());
+    QDBusConnection logind = QDBusConnection::connectToBus(bus["address"], "logind");
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    std::vector<QString> heard;
+    {
+        platform::LogindSleepWatcher watcher(QDBusConnection::connectToBus(bus["address"], "watcher"));
+        for (const QString &name : {platform::kWillSleepNotification, platform::kDidWakeNotification})
+            watcher.subscribe(name, [&](const QString &told) { heard.push_back(told); });
+        for (const bool sleeping : {true, false}) {
+            QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1",
+                                                             "org.freedesktop.login1.Manager", "PrepareForSleep");
+            signal << sleeping;
+            logind.send(signal);
+            EXPECT_TRUE(waitUntil([&] { return heard.size() == (sleeping ? 1u : 2u); }));
+        }
+    }
+    EXPECT_EQ(heard, (std::vector<QString>{platform::kWillSleepNotification, platform::kDidWakeNotification}));
+    QDBusConnection::disconnectFromBus("watcher");
+    QDBusConnection::disconnectFromBus("logind");
 }
 
 } // namespace
