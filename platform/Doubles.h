@@ -16,11 +16,9 @@
 #include <utility>
 #include <vector>
 
-// Linked into the tests only.
-namespace platform::doubles {
-
 // The test doubles of the desktop services whose real form cannot run in a
-// test or would wait for a person.
+// test or would wait for a person. Linked into the tests only.
+namespace platform::doubles {
 
 struct RecordedAlert {
     AlertSpec spec;

@@ -56,7 +56,7 @@ TEST(WallClockTimers, AHandlerMayReplaceItsOwnTimer)
     EXPECT_TRUE(waitUntil([&] { return firings >= 3; }, 5000));
 }
 
-// logind's PrepareForSleep(true) before sleep, (false) after wake, from its own name only.
+// logind's PrepareForSleep: true before sleep, false after wake.
 TEST(LogindSleepWatcher, TellsSleepAndWakeFromLogindsSignal)
 {
     HelperProcess bus({"bus"});
