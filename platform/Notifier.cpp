@@ -58,11 +58,6 @@ public:
         document_.setTextWidth(width);
         return qCeil(document_.size().height());
     }
-    QSize sizeHint() const override
-    {
-        const int width = fontMetrics().averageCharWidth() * 40;
-        return {width, heightForWidth(width)};
-    }
 
 protected:
     void paintEvent(QPaintEvent *) override

@@ -324,10 +324,10 @@ MenuLayoutItem StatusNotifier::layout(int parentId, int depth) const
     return item;
 }
 
-void StatusNotifier::refuse(const QDBusMessage &call) const
+void StatusNotifier::refuse(const QDBusMessage &call, QDBusError::ErrorType type, const QString &why) const
 {
     call.setDelayedReply(true);
-    bus_.send(call.createErrorReply(QDBusError::NotSupported, QStringLiteral("The item is its menu")));
+    bus_.send(call.createErrorReply(type, why));
 }
 
 bool StatusNotifier::popUpMenu(int x, int y)
@@ -378,9 +378,16 @@ MenuItemPropertiesList MenuAdaptor::GetGroupProperties(const QList<int> &ids, co
     return list;
 }
 
-QDBusVariant MenuAdaptor::GetProperty(int id, const QString &name)
+QDBusVariant MenuAdaptor::GetProperty(int id, const QString &name, const QDBusMessage &call)
 {
-    return QDBusVariant(item_->properties(item_->action(id)).value(name));
+    // A property left at its default is not carried; an empty variant would
+    // not marshal and the host would wait for a reply that never comes.
+    const QVariant value = item_->properties(item_->action(id)).value(name);
+    if (!value.isValid()) { // then the error is the reply, and nothing returned here is sent
+        item_->refuse(call, QDBusError::InvalidArgs, QStringLiteral("The item has no property ") + name);
+        return {};
+    }
+    return QDBusVariant(value);
 }
 
 void MenuAdaptor::Event(int id, const QString &eventId, const QDBusVariant &, uint)

@@ -3,6 +3,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
@@ -49,6 +50,10 @@ struct MenuEvent {
     uint timestamp = 0;
 };
 using MenuEvents = QList<MenuEvent>;
+QDBusArgument &operator<<(QDBusArgument &out, const MenuItemProperties &item);
+const QDBusArgument &operator>>(const QDBusArgument &in, MenuItemProperties &item);
+QDBusArgument &operator<<(QDBusArgument &out, const MenuEvent &event);
+const QDBusArgument &operator>>(const QDBusArgument &in, MenuEvent &event);
 
 // Our tray icon as an org.kde.StatusNotifierItem, with its menu exported as
 // com.canonical.dbusmenu, so the host draws both (a proper popup on every
@@ -75,8 +80,8 @@ public:
     QAction *action(int id) const;
     uint revision() const { return revision_; }
     void menuEvent(int id, const QString &eventId);
-    // Answers a call with an error, as an item without that action does.
-    void refuse(const QDBusMessage &call) const;
+    // Answers a call with an error instead of its reply.
+    void refuse(const QDBusMessage &call, QDBusError::ErrorType type, const QString &why) const;
     // Shows the menu at a point of the screen (where the host says it was
     // clicked, or else at the pointer); false where the platform places no
     // popup of ours (Wayland), so the host shows it.
@@ -145,7 +150,7 @@ public slots:
     void Activate(int x, int y, const QDBusMessage &call)
     {
         if (!item_->popUpMenu(x, y))
-            item_->refuse(call);
+            item_->refuse(call, QDBusError::NotSupported, QStringLiteral("The item is its menu"));
     }
     void SecondaryActivate(int x, int y) { item_->popUpMenu(x, y); }
     void ContextMenu(int x, int y) { item_->popUpMenu(x, y); }
@@ -177,7 +182,7 @@ public slots:
     uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
                    platform::MenuLayoutItem &layout);
     platform::MenuItemPropertiesList GetGroupProperties(const QList<int> &ids, const QStringList &propertyNames);
-    QDBusVariant GetProperty(int id, const QString &name);
+    QDBusVariant GetProperty(int id, const QString &name, const QDBusMessage &call);
     void Event(int id, const QString &eventId, const QDBusVariant &data, uint timestamp);
     QList<int> EventGroup(const platform::MenuEvents &events);
     bool AboutToShow(int id);

@@ -76,7 +76,7 @@ void TavrelLogger::logMessage(std::string_view message, LoggerLevels level, std:
 void TavrelLogger::logMessageAndAssert(const std::function<bool()> &condition, std::string_view message,
                                        std::source_location where)
 {
-    logMessage(message, LoggerLevels::Custom);
+    logMessage(message, LoggerLevels::Custom, where);
     if (condition())
         return;
     std::fprintf(stderr, "assertion failed: %.*s [%s:%u]\n", int(message.size()), message.data(), where.file_name(),

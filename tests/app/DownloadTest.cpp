@@ -138,6 +138,12 @@ TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
         << output;
     EXPECT_EQ(output.find("Ooops"), std::string::npos); // nothing is deleted first
     expectNoLeftovers();
+
+    output += capturedOutput([&] { // one request of the form named
+        delegate.getNewsUpdate(news("/zandor/zandor.mxf"), true, update::Form::Mxf);
+        ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 2; }));
+    });
+    EXPECT_EQ(lastAlert(), std::make_pair(QString("File Succesfully Received"), folder() + "/zandor.mxf"));
 }
 
 TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
@@ -326,6 +332,23 @@ TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
     EXPECT_EQ(lastAlert(),
               std::make_pair(QString("Error"), "The download folder went away during the download: " + folder()));
     EXPECT_FALSE(QFileInfo::exists(folder()));
+
+    // Gone, or no folder at all, between the update's checks and a request: an
+    // alert even for the hourly update.
+    std::vector<update::Result> told;
+    update::Core core(services.http, services.clips,
+                      {{}, [&](const update::Result &result, bool, const QStringList &) { told.push_back(result); }});
+    update::Plan plan;
+    plan.folder = folder();
+    core.request(update::Form::Mpeg, news("/zandor/zandor.mpeg"), plan, false);
+    writeFile(folder(), "a file");
+    core.request(update::Form::Mxf, news("/zandor/zandor.mxf"), plan, false);
+    ASSERT_TRUE(waitUntil([&] { return told.size() == 2; }));
+    for (const auto &result : told)
+        EXPECT_EQ(std::make_tuple(result.status, result.title, result.alert),
+                  std::make_tuple(update::Status::Failed, QString("Error"), true));
+    EXPECT_EQ(told[0].message, "The download folder went away during the download: " + folder());
+    EXPECT_EQ(told[1].message, "Not a directory");
 }
 
 TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)

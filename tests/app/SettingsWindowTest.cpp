@@ -186,6 +186,15 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
     QTest::keyClick(label, Qt::Key_Return);
     QTest::keyClick(label, Qt::Key_Space);
     EXPECT_EQ(services.urlOpener.opened.size(), 3u);
+    delegate.lblUrlAboutOpen();
+    EXPECT_EQ(services.urlOpener.opened.back(), QUrl(delegate.aboutUrl));
+
+    std::vector<std::tuple<QString, QVariant, qsizetype, qsizetype>> styled;
+    for (const auto &a : AppDelegate::link_string("maker", "https://m/").attributes)
+        styled.emplace_back(a.name, a.value, a.location, a.length);
+    EXPECT_EQ(styled, (decltype(styled){{"link", "https://m/", 0, 5},
+                                        {"foregroundColor", QColor(Qt::blue), 0, 5},
+                                        {"underlineStyle", 1, 0, 5}}));
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The real binary end to end: an hourly update that is due at once fetches the
-clip from nginx over HTTPS and says so by notification; a later one that gets
-an error page instead of a clip leaves the clip alone; the session's end in
-the middle of a download leaves nothing partial."""
+clip from nginx over HTTPS (its writes cut short) and says so by notification;
+a later one that gets an error page instead of a clip, or runs without its
+HTTPS module, leaves the clip alone; the session's end in the middle of a
+download leaves nothing partial."""
 
 import fcntl
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -26,7 +28,8 @@ try:
     clips = os.path.dirname(target)
     # The first update's durable writes are recorded in order.
     trace = desktop.path("durability.trace")
-    traced = dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace,
+    # Its writes come back short: the app must write each block's rest.
+    traced = dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace, ZU_DURABILITY_SHORT_WRITES="1",
                   ASAN_OPTIONS=desktop.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
     first = desktop.start(argv, "app1.log", env=traced)
     check(wait_for(lambda: "File Succesfully Received" in desktop.notifications(), 60),
@@ -73,6 +76,19 @@ try:
     check(desktop.notifications().count("File Succesfully Received") == 1, "the error page is not reported as success")
     third.terminate()
     check(third.wait(20) == 0, "SIGTERM ends the app while its alert is up")
+
+    # Without its HTTPS module beside it, the app still starts and says why
+    # no clip came.
+    alone = desktop.path("alone")
+    os.makedirs(alone)
+    shutil.copy(app, alone)
+    lone = desktop.start([os.path.join(alone, os.path.basename(app))], "app-alone.log")
+    said = lambda: open(desktop.path("app-alone.log")).read()
+    check(wait_for(lambda: "Update from %s failed: " % server.url("zandor.mpeg") in said(), 60),
+          "an update without the HTTPS module ends")
+    check("The HTTPS module could not be loaded: " in said(), "and says the module is missing")
+    lone.terminate()
+    check(lone.wait(20) == 0 and open(target, "rb").read() == clip, "the clip stays")
 
     # The session ends in the middle of a download: nothing partial stays,
     # and what an earlier crash left is cleared at the next start.

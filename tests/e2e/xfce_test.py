@@ -4,9 +4,11 @@ tray (started after the app, as at login) and xfce4-notifyd. The icon
 registers, a left and a right click open the menu as the panel's popup, a
 notification whose body holds "&", "<" and ">" reaches the daemon escaped
 for its markup, a panel gone for good brings the Settings window and a
-notice, an alert comes up from the menu, and Quit ends the app."""
+notice, an alert comes up from the menu (and Qt's own tray icon, made before
+the panel came, stays hidden), and Quit ends the app."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -25,12 +27,23 @@ def click(desktop, button):
                    env=desktop.env, check=True)
 
 
+def qt_tray_icons(desktop):
+    """Small windows of ours on screen: Qt's own tray icon, docked."""
+    found = []
+    for line in desktop.run(["xwininfo", "-root", "-tree"]).stdout.splitlines():
+        m = re.match(r'\s*(0x[0-9a-f]+) "ZandorUpdate": .* (\d+)x\d+\+', line)
+        if m and int(m.group(2)) <= 64 and "IsViewable" in desktop.run(["xwininfo", "-id", m.group(1)]).stdout:
+            found.append(m.group(1))
+    return found
+
+
 check = Checks()
 desktop = Desktop(with_notifications=False)
 try:
-    # No form to fetch: Update Now answers with an alert, and a number that is
-    # no number puts "&", "<" and ">" into the scheduler's notification.
-    write_settings(desktop, mpg_download=0, minutes_after_hour="<b>&</b>")
+    # An address where nothing answers: Update Now answers with an alert, and
+    # a number that is no number puts "&", "<" and ">" into the scheduler's
+    # notification.
+    write_settings(desktop, mpg_url="https://127.0.0.1:9/zandor.mpeg", minutes_after_hour="<b>&</b>")
     desktop.start_xfce(panel=False)
     proc = desktop.start([app], "app.log")
     check(wait_for(lambda: "Download not Executed" in open(desktop.path("notifications.log")).read(), 30),
@@ -77,6 +90,9 @@ try:
     check(wait_for(lambda: desktop.shown("^ZandorUpdate$"), 10),
           "Update Now from the panel's menu brings up the alert")
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZandorUpdate$", "key", "Return"], env=desktop.env)
+    # The update changed the icon's image: Qt's own tray icon, made while no
+    # panel was there, stays hidden beside the registered item.
+    check(not wait_for(lambda: qt_tray_icons(desktop), 3), "no second icon comes")
 
     click(desktop, 1)  # Quit, the last item
     wait_for(lambda: desktop.measure(MENU) > dark + 100, 10)

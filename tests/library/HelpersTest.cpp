@@ -3,8 +3,10 @@
 #include "TavrelUtils.h"
 #include "Testing.h"
 
+#include <QLocalServer>
 #include <QTimeZone>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,6 +103,7 @@ TEST(Helpers, ALocalDateIsTheUsersClockReadInTheNamedZone)
     const bool summer = QTimeZone("America/Los_Angeles").isDaylightTime(QDateTime::currentDateTime());
     EXPECT_EQ(TavrelExtensions::getLocalDate(summer ? "PST" : "PDT").offsetFromUtc(), summer ? -8 * 3600 : -7 * 3600);
     EXPECT_EQ(TavrelExtensions::getLocalDate("NOPE").offsetFromUtc(), 0); // unknown: the user's own clock
+    EXPECT_EQ(TavrelExtensions::getLocalDate("JST").time().msec(), 0);    // to the second
 }
 
 TEST(Helpers, AShortTimeIsHoursAndMinutesInEveryLocale)
@@ -129,6 +132,68 @@ TEST(Helpers, PathsJoinWithOneSeparatorAndAnExtensionNeedsAName)
         EXPECT_FALSE(stringByAppendingPathExtension(text, extension)) << text;
 }
 
+TEST(Helpers, FoldersOfEachKindTheirSubFoldersAndWhatTheFileSystemCallsAnItem)
+{
+    using namespace TavrelExtensions;
+    using platform::DirectoryKind;
+    TestHome home;
+    DoubledServices services;
+    const std::pair<DirectoryKind, const char *> kinds[] = {
+        {DirectoryKind::Documents, "Documents"},
+        {DirectoryKind::Desktop, "Desktop"},
+        {DirectoryKind::Downloads, "Downloads"},
+        {DirectoryKind::Movies, "Videos"},
+        {DirectoryKind::Music, "Music"},
+        {DirectoryKind::Pictures, "Pictures"},
+        {DirectoryKind::ApplicationSupport, ".local/share"},
+    };
+    for (const auto &[kind, folder] : kinds) {
+        QDir().mkpath(home.file(folder));
+        EXPECT_TRUE(createSubFolderAt("news", kind)) << folder;
+        EXPECT_TRUE(isDirectory(QUrl::fromLocalFile(home.file(QString(folder) + "/news")))) << folder;
+        const std::string out = capturedOutput([&] { EXPECT_FALSE(createSubFolderAt("news", kind)); });
+        EXPECT_EQ(out, "File exists (" + home.file(QString(folder) + "/news").toStdString() + ")\n");
+    }
+    EXPECT_FALSE(createSubFolderAt("a/b", DirectoryKind::Music)); // the parent must be there
+
+    writeFile(home.file("Music/news/.hidden/x"), "x");
+    writeFile(home.file("Music/news/clip.mpeg"), "c");
+    ::mkfifo(QFile::encodeName(home.file("Music/news/pipe")).constData(), 0600);
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(home.file("Music/news/socket")));
+    const auto at = [&](const char *relative) { return QUrl::fromLocalFile(home.file(relative)); };
+    EXPECT_EQ(subdirectories(at("Music")), std::vector{at("Music/news")});
+    EXPECT_EQ(subdirectories(at("Music/news")), std::vector{at("Music/news/.hidden")});
+    EXPECT_TRUE(subdirectories(at("Music/news/clip.mpeg")).empty());
+    for (const QUrl &notAFolder : {at("Music/news/clip.mpeg"), at("nothing"), QUrl(), QUrl("https://h/Music")})
+        EXPECT_FALSE(isDirectory(notAFolder) || TavrelUtils::isDir(notAFolder)) << notAFolder.toString().toStdString();
+    EXPECT_TRUE(TavrelUtils::isDir(at("Music")));
+    QFile::link(home.file("Music/news/clip.mpeg"), home.file("to-clip"));
+    QFile::link(home.file("gone"), home.file("to-nothing"));
+    EXPECT_TRUE(TavrelUtils::urlExists(at("to-clip")));
+    EXPECT_FALSE(TavrelUtils::urlExists(at("to-nothing")) || TavrelUtils::urlExists(QUrl("https://h/to-clip")));
+    const std::pair<QUrl, QString> types[] = {
+        {at("Music/news/pipe"), TavrelUtils::FileTypeNamedPipe},
+        {at("Music/news/socket"), TavrelUtils::FileTypeSocket},
+        {QUrl("file:///dev/null"), TavrelUtils::FileTypeCharacterSpecial},
+        {at("Music"), TavrelUtils::FileTypeDirectory},
+    };
+    for (const auto &[url, type] : types)
+        EXPECT_EQ(TavrelUtils::getFileAttributes(url).value(TavrelUtils::FileTypeKey), type) << type.toStdString();
+
+    EXPECT_TRUE(isEmpty(" \t\n") && isEmpty(""));
+    EXPECT_FALSE(isEmpty(" a "));
+    InZone in("Asia/Kolkata"); // half an hour off UTC
+    const QDateTime evening(QDate(2026, 12, 7), QTime(23, 45), QTimeZone::utc());
+    EXPECT_EQ(std::make_pair(hour(evening), minute(evening)), std::make_pair(qint64(5), qint64(15)));
+    services.fileChooser.answer = {platform::kChooserOK, {at("Music/news/clip.mpeg")}};
+    EXPECT_EQ(selectUrl(), at("Music/news/clip.mpeg"));
+    const platform::ChooserOptions &asked = services.fileChooser.asked.back();
+    EXPECT_TRUE(asked.canChooseFiles && !asked.canChooseDirectories && !asked.allowsMultipleSelection &&
+                !asked.canCreateDirectories);
+    EXPECT_EQ(asked.title, "Select File");
+}
+
 TEST(Logger, EachLevelUpToTheVerbosityIsPrintedWithItsGlyphAndCallSite)
 {
     TavrelLogger logger;
@@ -140,6 +205,12 @@ TEST(Logger, EachLevelUpToTheVerbosityIsPrintedWithItsGlyphAndCallSite)
             const std::string out = capturedOutput([&] { logger.logMessage("m", LoggerLevels(level), "f", 1); });
             EXPECT_EQ(out.empty(), level > verbosity) << verbosity << " " << level;
         }
+    logger.verbosityLevel = LoggerLevels::Custom;
+    EXPECT_EQ(logger.getMessage("at"), logger.getMessage("at", LoggerLevels::Info, __FILE__, __LINE__));
+    const std::string out = capturedOutput([&] { logger.logMessageAndAssert([] { return true; }, "fine"); });
+    EXPECT_EQ(out, logger.getMessage("fine", LoggerLevels::Custom, __FILE__, __LINE__ - 1) + "\n"); // the caller's
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(logger.logMessageAndAssert([] { return false; }, "broken"), "assertion failed: broken \\[.*Test.cpp:");
     for (const int raw : {-1, 0, 5, 6})
         EXPECT_EQ(loggerLevelFromRawValue(raw).has_value(), raw == 0 || raw == 5) << raw;
 }

@@ -2,6 +2,7 @@
 #include "TavrelUtils.h"
 #include "Testing.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 
@@ -20,7 +21,8 @@ protected:
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
             {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
-            {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis"},
+            {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
+                                 "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
             {"cover.mp3", "-f lavfi -i sine=duration=1 -f lavfi -i testsrc=size=64x64:duration=0.04 -map 0 -map 1 "
@@ -137,6 +139,14 @@ TEST_F(MediaInfoTest, TheToolPrintsWhatTheLibraryFindsOneLineAFile)
     ASSERT_EQ(lines.size(), 3) << lines.join('|').constData();
     EXPECT_EQ(QJsonDocument::fromJson(lines[0]).object(), toJson(info("clip.mxf")));
     EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object(), toJson(info("missing.mpeg")));
+    const QJsonObject mxf = QJsonDocument::fromJson(lines[0]).object();
+    const Info i = info("clip.mxf");
+    EXPECT_EQ(mxf["urlSize"].toDouble(), double(QFileInfo(path("clip.mxf")).size()));
+    EXPECT_EQ(std::make_tuple(mxf["lengthInMs"].toDouble(), mxf["frameRate"].toDouble(), mxf["frameCount"].toDouble(),
+                              mxf["audioNumberOfChannels"].toDouble(), mxf["audioSampleRate"].toDouble()),
+              std::make_tuple(double(i.lengthInMs), 25.0, double(i.frameCount), 1.0, 48000.0));
+    const QJsonArray tags = toJson(info("clip.mkv"))["commonMetaData"].toArray(); // generic keys only
+    EXPECT_TRUE(tags.contains(QJsonObject{{"title", "Noon"}}) && tags.size() == 2) << tags.size();
     tool.start(ZU_MEDIAINFO_TOOL, QStringList());
     ASSERT_TRUE(tool.waitForFinished(60000));
     EXPECT_EQ(tool.exitCode(), 2);

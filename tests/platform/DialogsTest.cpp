@@ -1,7 +1,9 @@
 #include "Dialogs.h"
+#include "Helpers.h"
 #include "Testing.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -9,14 +11,14 @@ namespace {
 
 using platform::AlertSpec;
 
-// Answers the next modal box from inside its own event loop.
-void answerNextBox(const std::function<void(QMessageBox &)> &answer)
+// Answers the next modal window of its kind from inside its own event loop.
+template <typename Window = QMessageBox, typename Answer> void answerNextBox(Answer answer)
 {
     auto tries = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [answer, tries, poll] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            answer(*box);
+        if (auto *window = qobject_cast<Window *>(QApplication::activeModalWidget())) {
+            answer(*window);
             return;
         }
         if (++*tries < 500)
@@ -83,6 +85,49 @@ TEST(QtAlerts, TellsWhichButtonEndedIt)
     answerNextBox([](QMessageBox &box) { box.close(); });
     EXPECT_NE(alerts.runModal(AlertSpec{"Q", "T", {"OK", "Cancel"}, std::nullopt}).response,
               platform::kAlertFirstButton);
+}
+
+TEST(QtAlerts, TheAppsQuestionsAnswerOKOnlyForOK)
+{
+    platform::QtAlerts alerts;
+    platform::ServicesScope scope(platform::Services{.alerts = &alerts});
+    for (const char *pressed : {"OK", "Cancel"}) {
+        answerNextBox([&](QMessageBox &box) { button(box, pressed)->click(); });
+        EXPECT_EQ(dialogOKCancel("Q", "T"), pressed == std::string("OK"));
+        answerNextBox([&](QMessageBox &box) {
+            EXPECT_EQ(box.findChild<QLineEdit *>("accessoryText")->text(), "given");
+            box.findChild<QLineEdit *>("accessoryText")->setText("typed");
+            button(box, pressed)->click();
+        });
+        EXPECT_EQ(inputString("M", "Q", "given"), pressed == std::string("OK") ? "typed" : "");
+    }
+}
+
+TEST(QtFileChooser, AsksForWhatTheCallerAllowsAndGivesBackTheChoice)
+{
+    TestHome home;
+    QDir().mkpath(home.file("news/noon"));
+    platform::QtFileChooser chooser;
+    answerNextBox<QFileDialog>([&](QFileDialog &dialog) {
+        EXPECT_EQ(std::make_tuple(dialog.windowTitle(), dialog.fileMode(), dialog.directory().path()),
+                  std::make_tuple(QString("Pick"), QFileDialog::Directory, home.file("news")));
+        EXPECT_TRUE(dialog.testOption(QFileDialog::ShowDirsOnly) && dialog.testOption(QFileDialog::ReadOnly));
+        dialog.selectFile(home.file("news/noon"));
+        QMetaObject::invokeMethod(&dialog, "accept"); // as the Choose button does
+    });
+    const auto chosen = chooser.runModal(
+        {.title = "Pick", .canChooseDirectories = true, .canChooseFiles = false, .directory = home.file("news")});
+    EXPECT_EQ(chosen.result, platform::kChooserOK);
+    EXPECT_EQ(chosen.urls, std::vector{QUrl::fromLocalFile(home.file("news/noon"))});
+
+    answerNextBox<QFileDialog>([&](QFileDialog &dialog) {
+        EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_FALSE(dialog.testOption(QFileDialog::ShowDirsOnly) || dialog.testOption(QFileDialog::ReadOnly));
+        dialog.reject();
+    });
+    const auto cancelled = chooser.runModal(
+        {.title = "Pick", .allowsMultipleSelection = true, .canCreateDirectories = true, .directory = {}});
+    EXPECT_EQ(std::make_pair(cancelled.result, cancelled.urls.size()), std::make_pair(platform::kChooserCancel, 0ul));
 }
 
 } // namespace

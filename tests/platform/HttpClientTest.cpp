@@ -1,3 +1,4 @@
+#include "HttpClient.h"
 #include "CurlHttpClient.h"
 #include "DownloadNames.h"
 #include "DurableFile.h"
@@ -195,6 +196,13 @@ TEST_F(HttpClientTest, ProgressIsReportedOnlyWhileABodyArrives)
     progress.clear();
     EXPECT_FALSE(fetch("/empty").error);
     EXPECT_TRUE(progress.empty());
+}
+
+TEST(LazyClipChecker, WithoutItsModuleEvenAnUnpreparedCheckSaysWhy)
+{
+    platform::LazyClipChecker clips; // no module beside the test program; an empty body brings no prepare()
+    EXPECT_TRUE(
+        clips.check("/none.mpeg", {"mpeg"}, "video/mpeg", 0).why().startsWith("The clip check could not be loaded: "));
 }
 
 TEST_F(HttpClientTest, CredentialsNeverFollowARedirectToAnotherHost)

@@ -121,6 +121,21 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
         EXPECT_GE(path->height(), lines * metrics.lineSpacing()) << "the path wraps anywhere, " << pixels << "px";
     }
     QApplication::setFont(saved);
+
+    // A window down the whole right side, and more notices than one column holds.
+    settings.setGeometry(area.right() - 120, area.top(), 100, area.height());
+    platform::PopupNotifier popups(std::chrono::minutes(1));
+    for (int i = 0; i < 16; ++i)
+        popups.post("Error Connecting: 503", "Error: 503");
+    QCoreApplication::sendPostedEvents();
+    const std::vector<QWidget *> shown = popups.shown();
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_TRUE(area.contains(shown[i]->frameGeometry())) << i;
+        EXPECT_FALSE(shown[i]->frameGeometry().intersects(settings.frameGeometry())) << i;
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(shown[i]->frameGeometry().intersects(shown[j]->frameGeometry())) << i << " " << j;
+    }
+    EXPECT_LT(shown.front()->x(), shown.back()->x()); // the oldest in a column further left
 }
 
 } // namespace
