@@ -480,6 +480,14 @@ UNRUN = [
      "                right -= columnWidth + kGap;\n", ""),
     ("logger: an assertion logs its own place", "store/TavrelLogger.cpp",
      "    logMessage(message, LoggerLevels::Custom, where);", "    logMessage(message, LoggerLevels::Custom);"),
+    ("requests: one of the form named fetched as MPEG", "app/Update.cpp",
+     "update_.request(form, url, plan(), interactive);", "update_.request(update::Form::Mpeg, url, plan(), interactive);"),
+    ("menu: opening it asks the host for a new layout", "platform/StatusNotifier.cpp",
+     "    return false; // nothing changes just because the menu opens", "    return true;"),
+    ("folders: one gone before the request told as a plain error", "app/UpdateCore.cpp",
+     "QFileInfo::exists(folder) ? created.why() : folderGone(folder)", "created.why()"),
+    ("media tool: the frame rate given as the frame count", "support/MediaInfoJson.cpp",
+     '{"frameCount", double(info.frameCount)}', '{"frameCount", double(info.frameRate)}'),
 ]
 
 
