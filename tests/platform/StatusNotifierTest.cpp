@@ -21,7 +21,7 @@ signals:
     void StatusNotifierItemUnregistered(const QString &service);
 };
 
-TEST(StatusNotifier, AnItemTheHostDropsRegistersAgainAndTellsItsName)
+TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
 {
     HelperProcess bus({"bus"});
     ASSERT_TRUE(bus.ok());
