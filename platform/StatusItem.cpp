@@ -3,9 +3,10 @@
 #include "StatusNotifier.h"
 
 #include <QCursor>
-#include <QFile>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QMenu>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 
 namespace platform {
@@ -15,9 +16,12 @@ namespace platform {
 QIcon namedImage(const QString &name)
 {
     QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128})
-        if (const QString path = QStringLiteral(":/images/%1-%2.png").arg(name).arg(size); QFile::exists(path))
-            icon.addFile(path, QSize(size, size));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+        QImageReader reader(QStringLiteral(":/images/%1-%2.png").arg(name).arg(size), "png");
+        reader.setAutoDetectImageFormat(false); // else every image plugin is loaded to guess
+        if (QImage image; reader.read(&image))
+            icon.addPixmap(QPixmap::fromImage(std::move(image)));
+    }
     return icon;
 }
 
