@@ -557,14 +557,32 @@ def run(argv, cwd, **kw):
 
 
 def suite():
-    """0 when every test passes."""
+    """0 when every test passes: the unit and end-to-end tests, then (when
+    those pass) the transfer threads under ThreadSanitizer, as scripts/test
+    runs them."""
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
     build = os.path.join(work, "build")
     return (run(["ctest", "-L", "unit", "--timeout", "600"], build, env=env) or
             run(["ctest", "-R",
                  "app_end_to_end|install_end_to_end|accessibility_end_to_end|xfce_end_to_end|sway_end_to_end",
                  "--timeout", "300"],
-                build, env=env))
+                build, env=env) or
+            threads())
+
+
+def threads():
+    build = os.path.join(work, "tsan")
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        subprocess.run(["cmake", "-S", os.path.join(work, "src"), "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
+                        "-DZU_TSAN=ON", "-DZU_TEST_TRUST=ON", "-DZU_BUILD_BENCH=OFF"],
+                       check=True, stdout=subprocess.DEVNULL)
+    if run(["cmake", "--build", build, "--target", "platform_tests", "app_tests", "-j%d" % os.cpu_count()], build):
+        return 1
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", DBUS_SESSION_BUS_ADDRESS="disabled:",
+               DBUS_SYSTEM_BUS_ADDRESS="disabled:", TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1")
+    tests = os.path.join(build, "tests")
+    return (run(["./platform_tests", "--gtest_filter=HttpClient*"], tests, env=env) or
+            run(["./app_tests", "--gtest_filter=DownloadTest.*"], tests, env=dict(env, TZ="Europe/Amsterdam")))
 
 
 def main():

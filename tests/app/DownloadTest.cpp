@@ -183,10 +183,10 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
         ASSERT_TRUE(waitUntil([&] { return delegate.updates().requestsEnded() >= 2; }));
     });
 
-    configure({{"mpg_url", faults("/status/404")}});
+    configure({{"mpg_url", faults("/status/404")}, {"username", ""}});
     update(false);
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
-    delegate.startTimer(); // a later arming keeps what the last update told
+    delegate.startTimer(); // a later arming keeps what the last update told, not the first start's hint
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
 }
 

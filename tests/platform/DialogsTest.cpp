@@ -14,17 +14,17 @@ using platform::AlertSpec;
 // Answers the next modal window of its kind from inside its own event loop.
 template <typename Window = QMessageBox, typename Answer> void answerNextBox(Answer answer)
 {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, tries, poll] {
-        if (auto *window = qobject_cast<Window *>(QApplication::activeModalWidget())) {
-            answer(*window);
-            return;
+    auto *poll = new QTimer(QApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, tries = 0]() mutable {
+        auto *window = qobject_cast<Window *>(QApplication::activeModalWidget());
+        if (window || ++tries == 500) {
+            poll->stop();
+            poll->deleteLater();
         }
-        if (++*tries < 500)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+        if (window)
+            answer(*window);
+    });
+    poll->start(10);
 }
 
 QAbstractButton *button(QMessageBox &box, const QString &text)
