@@ -3,6 +3,7 @@
 #include "StatusNotifier.h"
 
 #include <QCursor>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
@@ -17,7 +18,10 @@ QIcon namedImage(const QString &name)
 {
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
-        QImageReader reader(QStringLiteral(":/images/%1-%2.png").arg(name).arg(size), "png");
+        const QString path = QStringLiteral(":/images/%1-%2.png").arg(name).arg(size);
+        if (!QFile::exists(path))
+            continue;
+        QImageReader reader(path, "png");
         reader.setAutoDetectImageFormat(false); // else every image plugin is loaded to guess
         if (QImage image; reader.read(&image))
             icon.addPixmap(QPixmap::fromImage(std::move(image)));
