@@ -40,6 +40,7 @@ def keep_shot(session, name):
     keep = os.path.join(os.environ.get("ZU_SHOTS", "/tmp"), name)
     session.run(["import", "-window", "root", session.path("screen.png")])
     if os.path.exists(session.path("screen.png")):
+        os.makedirs(os.path.dirname(keep), exist_ok=True)
         shutil.copy(session.path("screen.png"), keep)
         print("   screenshot: " + keep)
 
