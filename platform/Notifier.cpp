@@ -96,7 +96,7 @@ void DBusNotifier::post(const QString &title, const QString &body)
     // A short wait: a name that is activatable but never answers must not
     // hold the notice back for D-Bus's default 25 seconds.
     auto *watcher = new QDBusPendingCallWatcher(
-        bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities")), kCapabilitiesWaitMs));
+        bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities")), kCapabilitiesWaitMs), &replies_);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &replies_, [this, watcher] {
         watcher->deleteLater();
         asking_ = false;
@@ -137,7 +137,7 @@ void DBusNotifier::send(const QString &title, const QString &body)
 
     // Asynchronous: we only look at the answer to learn that nobody is there
     // any more (the daemon went away; the next post asks afresh).
-    auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call));
+    auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), &replies_);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &replies_, [this, watcher, title, body] {
         watcher->deleteLater();
         if (watcher->isError()) {

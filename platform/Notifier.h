@@ -60,7 +60,7 @@ private:
     std::vector<std::pair<QString, QString>> waiting_; // posted before it did
     bool asking_ = false;
     bool saidWhy_ = false;
-    QObject replies_; // answers arriving after we are gone go nowhere
+    QObject replies_; // owns the calls under way; answers arriving after we are gone go nowhere
 };
 
 } // namespace platform

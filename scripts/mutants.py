@@ -552,6 +552,71 @@ UNRUN = [
 ]
 
 
+# A tenth set, at random places (seed 20261208 over 3257 product lines that
+# are neither a brace, a declaration nor a signature), each fault written
+# before the first run.
+TENTH = [
+    ("windows: the Settings window held by a plain pointer", "app/AppDelegate.h",
+     "    QPointer<QWidget> settingsWindow;\n", "    QWidget *settingsWindow = nullptr;\n"),
+    ("names: an MXF request keeps a name ending .mpeg", "app/UpdateCore.cpp",
+     "static const FormRules mxf{{QStringLiteral(\"mxf\")},",
+     "static const FormRules mxf{{QStringLiteral(\"mxf\"), QStringLiteral(\"mpeg\")},"),
+    ("start: closing the last window ends the app", "app/main.cpp",
+     "    QApplication::setQuitOnLastWindowClosed(false);\n", ""),
+    ("writes: the writer waits for a block even when closing", "platform/ClipWriter.cpp",
+     "changed_.wait(lock, [this] { return !queue_.empty() || closing_; });",
+     "changed_.wait(lock, [this] { return !queue_.empty(); });"),
+    ("transfers: any TLS alert taken as the server's close", "platform/CurlHttpClient.cpp",
+     "(where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT || (alert & 0xff) != SSL3_AD_CLOSE_NOTIFY",
+     "(where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT"),
+    ("sounds: the canberra context never destroyed", "platform/Dialogs.cpp",
+     "    if (context_)\n        library_->destroy(context_);\n", ""),
+    ("resources: the installed folder taken without its template", "platform/Folders.cpp",
+     "if (QFileInfo(installed + QStringLiteral(\"/appSettings.plist\")).exists())",
+     "if (QFileInfo(installed).exists())"),
+    ("login: entries over 1 KiB passed over", "platform/LoginItems.cpp",
+     "constexpr qint64 kLargestEntry = 1 << 20;", "constexpr qint64 kLargestEntry = 1 << 10;"),
+    ("login: relative XDG_CONFIG_DIRS entries searched", "platform/LoginItems.cpp",
+     "        if (QDir::isAbsolutePath(dir))\n            folders << dir + QStringLiteral(\"/autostart\");",
+     "        folders << dir + QStringLiteral(\"/autostart\");"),
+    ("media: the last packet's duration left out", "platform/MediaAsset.cpp",
+     "last = std::max(last, start + seconds(std::max<std::int64_t>(packet->duration, 0), stream->time_base));",
+     "last = std::max(last, start);"),
+    ("notices: no fallback taken as one", "platform/Notifier.cpp",
+     "    if (fallback_)\n        fallback_->post(title, body);", "    fallback_->post(title, body);"),
+    ("results: a failure's reason lost", "platform/Result.h",
+     "return *this ? QString() : std::get<1>(state_).why;", "return QString();"),
+    ("sleep: the logind signal connected to a slot of another signature", "platform/SleepWatcher.cpp",
+     "SLOT(prepareForSleep(bool))", "SLOT(prepareForSleep())"),
+    ("tray: a plain click on the legacy icon opens nothing", "platform/StatusItem.cpp",
+     "if (reason != QSystemTrayIcon::Trigger)", "if (reason != QSystemTrayIcon::DoubleClick)"),
+    ("tray: the bus name kept after the item goes", "platform/StatusNotifier.cpp",
+     "    if (bus_.isConnected())\n        bus_.unregisterService(service_);\n", ""),
+    ("menu: a layout sent without its children", "platform/StatusNotifier.cpp",
+     "    for (const QVariant &child : item.children)\n        out << child.value<QDBusVariant>();\n", ""),
+    ("tray: the item says it is passive", "platform/StatusNotifier.h",
+     "QString status() const { return QStringLiteral(\"Active\"); }",
+     "QString status() const { return QStringLiteral(\"Passive\"); }"),
+    ("tray: the item not a menu", "platform/StatusNotifier.h",
+     "bool itemIsMenu() const { return true; }", "bool itemIsMenu() const { return false; }"),
+    ("timers: armed without a period", "platform/Timers.cpp",
+     "        spec.it_interval = toTimespec(interval_);\n", ""),
+    ("timers: the descriptor never closed", "platform/Timers.cpp",
+     "            ::close(fd_);\n            fd_ = -1;", "            fd_ = -1;"),
+    ("settings: data read never freed", "store/PlistFormat.cpp",
+     "        QByteArray value(data, qsizetype(length));\n        free(data);\n",
+     "        QByteArray value(data, qsizetype(length));\n"),
+    ("settings: a string list written as something else", "store/PlistFormat.cpp",
+     "    case QMetaType::QVariantList:\n    case QMetaType::QStringList: {",
+     "    case QMetaType::QVariantList: {"),
+    ("settings: a binary file's offset size of zero accepted", "store/PlistFormat.cpp",
+     "if (offsetSize_ < 1 || offsetSize_ > 8 || table_ > size_)", "if (offsetSize_ > 8 || table_ > size_)"),
+    ("settings: an empty <dict/> counted as nesting", "store/PlistFormat.cpp",
+     "else if (bytes[end - 1] != '/' && ++depth > kDeepestNesting)", "else if (++depth > kDeepestNesting)"),
+    ("settings: a zero reference without its semicolon taken as NUL", "store/PlistFormat.cpp",
+     "if (i > digits && i < n && bytes[i] == ';')", "if (i > digits && i < n)"),
+]
+
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
 
@@ -560,7 +625,7 @@ def suite():
     """0 when every test passes: the unit and end-to-end tests, then (when
     those pass) the transfer threads under ThreadSanitizer, as scripts/test
     runs them."""
-    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
+    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=1:abort_on_error=1")
     build = os.path.join(work, "build")
     return (run(["ctest", "-L", "unit", "--timeout", "600"], build, env=env) or
             run(["ctest", "-R",
@@ -584,7 +649,7 @@ def threads():
 def main():
     wanted = sys.argv[1:]
     sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH,
-            "--eighth": EIGHTH, "--ninth": NINTH, "--unrun": UNRUN}
+            "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
