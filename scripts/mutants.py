@@ -7,6 +7,7 @@ tree (build/mutants), so the checkout stays as it is.
     scripts/mutants.py [--fresh | --third | ... | --ninth | --unrun] [NAME-PART ...]
         --fresh, --third, ... --ninth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
+import filecmp
 import os
 import shutil
 import subprocess
@@ -617,6 +618,12 @@ TENTH = [
      "if (i > digits && i < n && bytes[i] == ';')", "if (i > digits && i < n)"),
 ]
 
+def copy_changed(source, target):
+    if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
+        shutil.copy(source, target)
+    return target
+
+
 def run(argv, cwd, **kw):
     return subprocess.run(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw).returncode
 
@@ -653,9 +660,12 @@ def main():
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
-    shutil.rmtree(os.path.join(work, "src"), ignore_errors=True)
     subprocess.run(["git", "worktree", "prune"], cwd=top)
-    shutil.copytree(top, os.path.join(work, "src"), ignore=shutil.ignore_patterns("build", ".git"))
+    # Only what changed is copied, with a new time: a file a fault was put
+    # into and taken out of must not come back older than what was built
+    # from the fault (the ThreadSanitizer build ran stale that way).
+    shutil.copytree(top, os.path.join(work, "src"), ignore=shutil.ignore_patterns("build", ".git"),
+                    dirs_exist_ok=True, copy_function=copy_changed)
     src, build = os.path.join(work, "src"), os.path.join(work, "build")
     flags = ["-DCMAKE_BUILD_TYPE=Debug", "-DZU_SANITIZE=ON", "-DZU_TEST_TRUST=ON", "-DZU_BUILD_BENCH=OFF"]
     subprocess.run(["cmake", "-S", src, "-B", build] + flags, check=True, stdout=subprocess.DEVNULL)
