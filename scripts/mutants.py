@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --ninth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --ninth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --tenth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --tenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
