@@ -30,6 +30,20 @@ with tempfile.TemporaryDirectory() as root:
     check(all(sizes), "the icon is a PNG of its size at 16 to 256 pixels")
     check(os.path.exists(os.path.join(root, "etc/xdg/zandorupdate/appSettings.plist")),
           "the template an administrator edits is under /etc/xdg")
+    # The installed app's first start copies the installed template; with
+    # that gone (its folder left behind) it looks elsewhere.
+    template = os.path.join(root, "usr/share/zandorupdate/appSettings.plist")
+    for installed in (True, False):
+        with tempfile.TemporaryDirectory() as home:
+            try:
+                subprocess.run([os.path.join(root, "usr/bin/zandorupdate"), "-platform", "offscreen"], timeout=3,
+                               env={"HOME": home, "XDG_CONFIG_DIRS": home}, capture_output=True)
+            except subprocess.TimeoutExpired as run:
+                made = (run.stdout or b"").decode().partition(" made from ")[2].split("\n")[0]
+        check(made == template if installed else made and not made.startswith(root),
+              "the installed app's settings come from %s: %r" % ("its template" if installed else "elsewhere", made))
+        if installed:
+            os.remove(template)
     tree = subprocess.run(["appstreamcli", "validate-tree", "--no-net", root], capture_output=True, text=True)
     check(tree.returncode == 0 and "W:" not in tree.stdout and "E:" not in tree.stdout,
           "appstreamcli validate-tree warns of nothing: " + tree.stdout.strip().replace("\n", " | "))

@@ -15,7 +15,7 @@ class MediaInfoTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = std::make_unique<QTemporaryDir>();
+        folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/news clips-XXXXXX"); // a name to spell out
         const QString video = "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 ";
         const std::pair<QString, QString> clips[] = {
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
@@ -24,6 +24,7 @@ protected:
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
+            {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"},            // no container: its length is measured
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
             {"cover.mp3", "-f lavfi -i sine=duration=1 -f lavfi -i testsrc=size=64x64:duration=0.04 -map 0 -map 1 "
                           "-c:v mjpeg -disposition:v attached_pic"},
@@ -80,6 +81,7 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
         EXPECT_NEAR(double(i.audioLength), 2.0 * i.audioSampleRate, i.audioSampleRate * 0.06);
     }
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
+    EXPECT_EQ(std::make_pair(info("bare.m2v").lengthInMs, info("bare.m2v").frameCount), std::make_pair(2000LL, 50LL));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("turned.mp4")), QSizeF(240, 320));
 }
@@ -141,6 +143,7 @@ TEST_F(MediaInfoTest, TheToolPrintsWhatTheLibraryFindsOneLineAFile)
     const Info i = info("clip.mxf");
     EXPECT_EQ(mxf, toJson(i));
     EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object(), toJson(info("missing.mpeg")));
+    EXPECT_EQ(mxf["urlName"], "file://" + path("clip.mxf"));
     EXPECT_EQ(mxf["urlSize"].toDouble(), double(QFileInfo(path("clip.mxf")).size()));
     EXPECT_EQ(std::make_tuple(mxf["lengthInMs"].toDouble(), mxf["frameRate"].toDouble(), mxf["frameCount"].toDouble(),
                               mxf["audioNumberOfChannels"].toDouble(), mxf["audioSampleRate"].toDouble()),

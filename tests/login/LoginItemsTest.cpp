@@ -147,9 +147,10 @@ TEST_F(LoginItemsTest, AnotherCopysEntryIsLeftAlone)
 
 TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)
 {
-    // Of two system folders the first one named wins; a relative
-    // XDG_CONFIG_HOME counts as unset.
-    home.set("XDG_CONFIG_DIRS", home.file("etc/xdg") + ":" + home.file("etc/vendor"));
+    // Of two system folders the first one named wins; a relative folder
+    // counts as unset (this one leads to etc/vendor from any working folder).
+    home.set("XDG_CONFIG_DIRS", QString("../").repeated(16) + home.file("etc/vendor") + ":" + home.file("etc/xdg") +
+                                    ":" + home.file("etc/vendor"));
     home.set("XDG_CONFIG_HOME", "relative");
     services.loginItems = platform::AutostartLoginItems();
     writeFile(home.file("etc/vendor/autostart/zandorupdate.desktop"), "[Desktop Entry]\nHidden=true\n");
