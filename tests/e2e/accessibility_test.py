@@ -5,7 +5,8 @@ meet them: the app on a real X display with the desktop's accessibility bus
 section has a name, a description and its role; Tab walks the window in
 reading order from the user-name field; typing user, password and minutes
 and pressing Return saves exactly what was typed; Escape closes without
-saving. The About window is reached from the tray menu's own D-Bus menu."""
+saving. The About window is reached from the tray menu's own D-Bus menu;
+in a plain XEmbed tray (trayer) a left click on the icon opens the menu."""
 
 import os
 import plistlib
@@ -45,6 +46,7 @@ try:
 
     settings_file = write_settings(desktop, username="", password="", minutes_after_hour="5")
     desktop.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"  # as with a screen reader running
+    desktop.start_trayer()  # a plain XEmbed tray: Qt's own icon docks there
     proc = desktop.start([app], "app.log")
     wait_for(lambda: "duedate" in open(desktop.path("app.log")).read(), 30)
 
@@ -73,6 +75,13 @@ try:
         desktop.run([app], timeout=60)  # a second start brings Settings forward
         return wait_for(lambda: window("ZandorUpdate Settings") is not None, 15)
 
+    menu = (840, 20, 180, 80)  # where the menu opens below the icon
+    dark = desktop.measure(menu)
+    check(wait_for(lambda: desktop.measure((1001, 1, 22, 26), "standard_deviation") > 20, 10),
+          "the icon docks in a plain XEmbed tray")
+    desktop.run(["xdotool", "mousemove", "1010", "14", "click", "1"])  # a plain click on the docked icon
+    check(wait_for(lambda: desktop.measure(menu) > dark + 100, 10), "a plain click on the XEmbed icon opens the menu")
+    key("Escape")
     check(open_settings(), "a second start shows the Settings window to AT-SPI")
     settings = window("ZandorUpdate Settings")
     check(settings.getRoleName() == "dialog", "it is a dialog (%s)" % settings.getRoleName())

@@ -1,6 +1,7 @@
 #include "StatusNotifier.h"
 #include "Testing.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 #include <QMenu>
 
@@ -99,6 +100,7 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         EXPECT_EQ(qdbus_cast<QList<int>>(unknown), QList<int>{99});
         EXPECT_TRUE(waitUntil([&] { return updates == 1; }));
     }
+    EXPECT_FALSE(host.interface()->isServiceRegistered(watcher.registered[0]).value()); // hosts see the icon go
     QDBusConnection::disconnectFromBus("item");
     QDBusConnection::disconnectFromBus("host");
 }
