@@ -112,8 +112,8 @@ TEST_F(StoreTest, SavesReplaceOneEntryAtomicallyAndKeepTheRest)
     ASSERT_TRUE(store.addDictionary("appSettings", {{"password", "p"}}));
     EXPECT_EQ(fileContents().value("other").toLongLong(), 7);
     EXPECT_EQ(fileContents().value("appSettings").toMap(), (QVariantMap{{"password", "p"}}));
-    EXPECT_TRUE(store.addArray("list", {1, "two"}));
-    EXPECT_EQ(fileContents().value("list").toList().size(), 2);
+    EXPECT_TRUE(store.addArray("list", {1, QStringList{"two", "three"}}));
+    EXPECT_EQ(fileContents().value("list").toList().value(1).toStringList(), (QStringList{"two", "three"}));
     EXPECT_TRUE(store.deleteItem("not-there"));
     EXPECT_FALSE(store.itemExists("password"));                        // only the root level is searched
     ::chmod(QFile::encodeName(home.settingsFile()).constData(), 0644); // as a backup restored it
