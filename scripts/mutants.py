@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --tenth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --tenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --eleventh | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --eleventh, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -618,6 +618,52 @@ TENTH = [
      "if (i > digits && i < n && bytes[i] == ';')", "if (i > digits && i < n)"),
 ]
 
+# An eleventh set, at random places (seed 20261209 over 3021 product lines
+# that are neither a brace, a declaration nor a signature; three plain
+# declarations drawn were passed over), each fault written before the first run.
+ELEVENTH = [
+    ("transfers: the worker started before it knows its client", "platform/CurlHttpClient.cpp",
+     "        worker_->client = this;\n        worker_->thread = std::thread([w = worker_.get()] { w->run(); });",
+     "        worker_->thread = std::thread([w = worker_.get()] { w->run(); });\n        worker_->client = this;"),
+    ("zones: Argentina's time an hour behind", "support/TavrelExtensions.cpp",
+     '{QStringLiteral("ART"), -3 * hour}', '{QStringLiteral("ART"), -4 * hour}'),
+    ("clip check: a check not prepared first", "platform/HttpClient.cpp",
+     "    prepare();\n    const Result<Check> &loaded", "    const Result<Check> &loaded"),
+    ("login: a TryExec that merely exists taken as a program", "platform/LoginItems.cpp",
+     "tryExec && !findProgram(tryExec, G_FILE_TEST_IS_EXECUTABLE))", "tryExec && !findProgram(tryExec, G_FILE_TEST_EXISTS))"),
+    ("tray: the icon's pixels sent in the host's byte order", "platform/StatusNotifier.cpp",
+     "*out++ = qToBigEndian(line[x]);", "*out++ = line[x];"),
+    ("transfers: a body cut without close_notify accepted", "platform/CurlHttpClient.cpp",
+     '        result.error = QStringLiteral("The connection closed before the server said the body was complete");\n',
+     ""),
+    ("settings: a short binary container walked forever", "store/PlistFormat.cpp",
+     "            frame.next = frame.count; // libplist refuses a short container\n", ""),
+    ("settings: a date read with its closing tag", "store/PlistFormat.cpp",
+     "xml.mid(start + 6, end - start - 6)", "xml.mid(start + 6, end - start)"),
+    ("names: a parameter without a value swallows the next", "platform/DownloadNames.cpp",
+     "        if (eq >= n || header[eq] == ';') {\n            i = eq;", "        if (eq >= n) {\n            i = eq;"),
+    ("media tool: the file's name given as its folder", "support/MediaInfoJson.cpp",
+     '{"urlPath", info.urlPath},', '{"urlPath", info.shortFileName},'),
+    ("tooltip: the next update told at the present time", "app/AppDelegate.cpp",
+     "TavrelExtensions::toShortTimeString(due->when));", "TavrelExtensions::toShortTimeString(now));"),
+    ("media: a file without tracks given a length", "support/TavrelUtils.cpp",
+     "    const auto asset = inspect(url, false);\n    if (!asset || asset->tracks.empty())\n        return {-1, false};\n    const auto ms",
+     "    const auto asset = inspect(url, false);\n    if (!asset)\n        return {-1, false};\n    const auto ms"),
+    ("writes: blocks still queued dropped when closing", "platform/ClipWriter.cpp",
+     "            if (queue_.empty())\n                break;", "            if (closing_)\n                break;"),
+    ("transfers: header names read from their first 16 bytes", "platform/CurlHttpClient.cpp",
+     "line.left(40).toLower()", "line.left(16).toLower()"),
+    ("windows: a window as large as the screen allows", "app/Windows.cpp",
+     "        window->layout()->setSizeConstraint(QLayout::SetFixedSize);\n", ""),
+    ("transfers: redirects to plain HTTP followed", "platform/CurlHttpClient.cpp",
+     'CURLOPT_REDIR_PROTOCOLS_STR, "https"', 'CURLOPT_REDIR_PROTOCOLS_STR, "http,https"'),
+    ("login: no login items read past the end", "login/osxLaunchAtStartup.cpp",
+     "    if (snapshot.empty())\n        return {std::nullopt, platform::LoginItem{QString(), true}};\n", ""),
+    ("media tool: run without files prints nothing", "support/mediainfo_main.cpp",
+     "    if (argc < 2) {", "    if (argc < 1) {"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -656,7 +702,8 @@ def threads():
 def main():
     wanted = sys.argv[1:]
     sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH,
-            "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--unrun": UNRUN}
+            "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
+            "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
