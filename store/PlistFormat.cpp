@@ -319,8 +319,7 @@ bool binaryNestsTooDeep(const BinaryPlist &plist)
     std::vector<uint8_t> state(plist.objects(), Unseen);
     std::vector<uint32_t> height(plist.objects(), 0);
     struct Frame {
-        uint64_t object, next, count, start;
-        int step; // refs per entry: 1 for an array or set, 2 for a dictionary
+        uint64_t object, next, count, start; // count: refs, two an entry in a dictionary
     };
     std::vector<Frame> stack;
     auto enter = [&](uint64_t object) {
@@ -339,7 +338,7 @@ bool binaryNestsTooDeep(const BinaryPlist &plist)
         if (stack.size() >= std::size_t(kDeepestNesting))
             return false;
         state[object] = Open;
-        stack.push_back({object, 0, count * (kind == 0xD ? 2 : 1), start, kind == 0xD ? 2 : 1});
+        stack.push_back({object, 0, count * (kind == 0xD ? 2 : 1), start});
         return true;
     };
     if (!enter(plist.top()))
