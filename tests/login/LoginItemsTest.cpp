@@ -45,6 +45,7 @@ TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
     const std::pair<const char *, QByteArray> off[] = {
         {"hidden.desktop", self + "Hidden=true\n"},
         {"gone.desktop", self + "TryExec=/nowhere/zandorupdate\n"},
+        {"no-program.desktop", self + "TryExec=/etc/passwd\n"}, // there, but no program
         {"gnome-only.desktop", self + "OnlyShowIn=GNOME;KDE;\n"},
         {"not-xfce.desktop", self + "NotShowIn=XFCE;\n"},
     };

@@ -21,6 +21,7 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename*=iso-8859-1'fr'caf%E9.mpeg", "café.mpeg"},
         {"attachment; filename*=koi8-r''clip.mpeg; filename=plain.mpeg", "plain.mpeg"}, // a charset we cannot read
         {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
+        {"attachment; private; filename=clip.ts", "clip.ts"},  // a parameter without a value
         {"attachment; filename=\"clip.mpeg\\", "zandor.mpeg"}, // cut after an escape: nothing past its end
         {"attachment; filename=\"../../x.ts\"", "x.ts"},
         // Not a clip of this form: never a name to replace.
