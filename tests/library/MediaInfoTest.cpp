@@ -143,8 +143,14 @@ TEST_F(MediaInfoTest, TheToolPrintsWhatTheLibraryFindsOneLineAFile)
     const Info i = info("clip.mxf");
     EXPECT_EQ(mxf, toJson(i));
     EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object(), toJson(info("missing.mpeg")));
-    EXPECT_EQ(mxf["urlName"], "file://" + path("clip.mxf"));
-    EXPECT_EQ(mxf["urlSize"].toDouble(), double(QFileInfo(path("clip.mxf")).size()));
+    // The file's facts, each under its own name.
+    const std::pair<const char *, QJsonValue> facts[] = {{"urlName", "file://" + path("clip.mxf")},
+                                                         {"urlPath", folder->path()},
+                                                         {"shortFileName", "clip.mxf"},
+                                                         {"urlExtenstion", "mxf"},
+                                                         {"urlSize", double(QFileInfo(path("clip.mxf")).size())}};
+    for (const auto &[key, value] : facts)
+        EXPECT_EQ(mxf[key], value) << key;
     EXPECT_EQ(std::make_tuple(mxf["lengthInMs"].toDouble(), mxf["frameRate"].toDouble(), mxf["frameCount"].toDouble(),
                               mxf["audioNumberOfChannels"].toDouble(), mxf["audioSampleRate"].toDouble()),
               std::make_tuple(double(i.lengthInMs), 25.0, double(i.frameCount), 1.0, 48000.0));
