@@ -158,7 +158,11 @@ void DBusNotifier::fallBack(const QString &title, const QString &body, const QSt
         fallback_->post(title, body);
 }
 
-PopupNotifier::PopupNotifier(std::chrono::milliseconds shownFor) : shownFor_(shownFor) {}
+PopupNotifier::PopupNotifier(std::chrono::milliseconds shownFor, std::optional<bool> placeable)
+    : shownFor_(shownFor),
+      placeable_(placeable.value_or(!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))))
+{
+}
 
 PopupNotifier::~PopupNotifier()
 {
@@ -252,12 +256,11 @@ void PopupNotifier::place()
     std::vector<QRect> taken; // each window with a margin round it
     for (const QWidget *window : windows)
         taken.push_back(window->frameGeometry().adjusted(-kGap, -kGap, kGap, kGap));
-    const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     const int top = area.top() + kGap;
     int right = area.right() - kGap, y = top, columnWidth = 0;
     for (auto it = popups_.rbegin(); it != popups_.rend(); ++it) {
         QWidget *popup = *it;
-        if (!placeable) {
+        if (!placeable_) {
             if (popup->isVisible()) // the compositor has it now
                 continue;
             if (windows.empty()) {

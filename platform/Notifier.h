@@ -26,7 +26,9 @@ public:
 // takes no focus, blocks nothing and goes away by itself.
 class PopupNotifier final : public Notifier {
 public:
-    explicit PopupNotifier(std::chrono::milliseconds shownFor = std::chrono::seconds(10));
+    // placeable: whether a window goes where it is put; by default, unless on Wayland.
+    explicit PopupNotifier(std::chrono::milliseconds shownFor = std::chrono::seconds(10),
+                           std::optional<bool> placeable = {});
     ~PopupNotifier() override;
     void post(const QString &title, const QString &body) override;
     // The windows showing now, oldest first.
@@ -35,6 +37,7 @@ public:
 private:
     void place();
     std::chrono::milliseconds shownFor_;
+    bool placeable_;
     std::vector<QWidget *> popups_;
 };
 

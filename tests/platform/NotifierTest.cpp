@@ -111,6 +111,7 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
             EXPECT_LE(popup->width(), popup->fontMetrics().averageCharWidth() * 40 + 64) << pixels << "px";
             const auto texts = popup->findChildren<QWidget *>();
             ASSERT_EQ(texts.size(), 2);
+            EXPECT_TRUE(texts[0]->font().bold() && !texts[1]->font().bold()) << "the title in bold";
             for (const QWidget *text : texts)
                 EXPECT_GE(text->height(), text->heightForWidth(text->width())) << pixels << "px";
         }
@@ -136,6 +137,25 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
             EXPECT_FALSE(shown[i]->frameGeometry().intersects(shown[j]->frameGeometry())) << i << " " << j;
     }
     EXPECT_LT(shown.front()->x(), shown.back()->x()); // the oldest in a column further left
+}
+
+// Where windows cannot be placed (Wayland), a notice goes beside the window a
+// compositor centres: right of a tall one, narrower and so taller, text whole.
+TEST(PopupNotifier, WhereWindowsCannotBePlacedANoticeGoesBesideTheOpenWindow)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget settings;
+    QRect tall(0, 0, area.width() / 3, area.height() - 60);
+    tall.moveCenter(area.center());
+    settings.setGeometry(tall);
+    settings.show();
+    platform::PopupNotifier popups(std::chrono::minutes(1), false);
+    popups.post("File Succesfully Received", "/home/newsroom/" + QString(200, 'x') + "/zandor.mpeg");
+    QCoreApplication::sendPostedEvents();
+    const QWidget *popup = popups.shown().at(0);
+    EXPECT_TRUE(popup->y() == tall.y() && popup->x() > settings.frameGeometry().right()) << "right of it";
+    for (const QWidget *text : popup->findChildren<QWidget *>())
+        EXPECT_GE(text->height(), text->heightForWidth(text->width()));
 }
 
 } // namespace
