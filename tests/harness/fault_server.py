@@ -32,6 +32,9 @@ BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
     "mxf": open(MXF, "rb").read(),
     "jpeg": made_by_ffmpeg("picture.jpeg", "-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"),
     "gzip-zeros": gzip.compress(bytes(200000)),
+    # As short as a clip can be: its last frame comes only once the decoder is drained.
+    "three-frames": made_by_ffmpeg("three.mpeg", "-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "3",
+                                   "-c:v", "mpeg2video", "-f", "vob"),
     # A transport stream of the right form that carries data only, no picture or sound.
     "data-only": made_by_ffmpeg("data.ts", "-f", "data", "-i", CLIP, "-map", "0", "-c", "copy", "-f", "mpegts"),
     # The clip's pack and stream headers over random payloads: FFmpeg finds

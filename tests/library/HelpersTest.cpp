@@ -31,10 +31,16 @@ TEST(Helpers, FileChecksListingsAndTheCausesDeleteFilePrints)
         {home.file("loop/clip.mpeg"), "Too many levels of symbolic links"},
         {home.file("list/a.mpeg/x"), "Not a directory"},
     };
-    for (const auto &[path, cause] : failures) {
-        const std::string out =
-            capturedOutput([&] { EXPECT_FALSE(TavrelUtils::deleteFile(QUrl::fromLocalFile(path))); });
-        EXPECT_EQ(out, "Ooops! Something went wrong: " + cause + " (" + path.toStdString() + ")\n");
+    for (const auto &[path, cause] : failures) { // each helper says why, and gives nothing
+        const QUrl url = QUrl::fromLocalFile(path);
+        const std::string said = cause + " (" + path.toStdString() + ")\n";
+        EXPECT_EQ(capturedOutput([&] { EXPECT_FALSE(TavrelUtils::deleteFile(url)); }),
+                  "Ooops! Something went wrong: " + said);
+        EXPECT_EQ(capturedOutput([&] { EXPECT_TRUE(TavrelUtils::getFileAttributes(url).isEmpty()); }),
+                  "Error: " + said);
+        EXPECT_EQ(capturedOutput([&] { EXPECT_TRUE(TavrelUtils::getFileListFromDirectory(url).empty()); }), said);
+        EXPECT_EQ(capturedOutput([&] { EXPECT_TRUE(TavrelUtils::getFileListFromDirectory(url, false).empty()); }),
+                  said);
     }
     EXPECT_TRUE(TavrelUtils::deleteFile(list)); // a folder goes with its contents
     EXPECT_FALSE(QFileInfo::exists(home.file("list")));
@@ -197,8 +203,9 @@ TEST(Helpers, FoldersOfEachKindTheirSubFoldersAndWhatTheFileSystemCallsAnItem)
 TEST(Logger, EachLevelUpToTheVerbosityIsPrintedWithItsGlyphAndCallSite)
 {
     TavrelLogger logger;
-    EXPECT_EQ(logger.getMessage("hi", LoggerLevels::Warning, "f.cpp", 7), "\U0001F514 hi [f.cpp:7] hi");
-    EXPECT_EQ(logger.getMessage("hi", LoggerLevels::None, "f.cpp", 7), " hi [f.cpp:7] hi");
+    const std::string glyphs[] = {"", "\U0001F6AB", "\U0001F514", "\u2705", "\U0001F535", "\U0001F536"};
+    for (int level = 0; level <= 5; ++level)
+        EXPECT_EQ(logger.getMessage("hi", LoggerLevels(level), "f.cpp", 7), glyphs[level] + " hi [f.cpp:7] hi");
     for (int verbosity = 0; verbosity <= 5; ++verbosity)
         for (int level = 1; level <= 5; ++level) {
             logger.verbosityLevel = LoggerLevels(verbosity);

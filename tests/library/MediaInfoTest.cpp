@@ -20,11 +20,12 @@ protected:
         const std::pair<QString, QString> clips[] = {
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
-            {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5 -c:a libmp3lame"},
+            {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5007 -c:a libmp3lame"},
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
             {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"},            // no container: its length is measured
+            {"raw.mjpeg", video + "-c:v mjpeg -f mjpeg"},                     // a stream that tells no length
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
             {"cover.mp3", "-f lavfi -i sine=duration=1 -f lavfi -i testsrc=size=64x64:duration=0.04 -map 0 -map 1 "
                           "-c:v mjpeg -disposition:v attached_pic"},
@@ -82,6 +83,8 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
     }
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
     EXPECT_EQ(std::make_pair(info("bare.m2v").lengthInMs, info("bare.m2v").frameCount), std::make_pair(2000LL, 50LL));
+    EXPECT_EQ(TavrelUtils().getLengthVideo(url("clip.mxf")), std::make_pair(info("clip.mxf").lengthInMs, true));
+    EXPECT_EQ(TavrelUtils().getLengthVideo(url("raw.mjpeg")), std::make_pair(qint64(-1), false));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("turned.mp4")), QSizeF(240, 320));
 }
@@ -100,8 +103,8 @@ TEST_F(MediaInfoTest, TheSoundIsAsLongAsItsDecoderSays)
     for (const QString &name : {QString("clip.mpeg"), QString("clip.mkv"), QString("sound.mp3")})
         EXPECT_EQ(info(name).audioLength, decodedByFfmpeg(path(name))) << name.toStdString();
     const Info mp3 = info("sound.mp3"); // the encoder's delay and padding are no playing time
-    EXPECT_EQ(mp3.audioLength, 110250);
-    EXPECT_EQ(mp3.lengthInMs, 2500);
+    EXPECT_EQ(mp3.audioLength, 110281);
+    EXPECT_EQ(mp3.lengthInMs, 2500); // 2500.7: whole milliseconds, cut, not rounded
     EXPECT_TRUE(info("cover.mp3").hasAudio && !info("cover.mp3").hasVideo); // a cover is no picture to play
 }
 

@@ -35,15 +35,21 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
     {
         platform::StatusNotifier item(own);
         ASSERT_TRUE(waitUntil([&] { return watcher.registered.size() == 1; }));
-        // Dropped by its service name, then by its connection and path.
-        for (const QString &id : {watcher.registered[0], own.baseService() + "/StatusNotifierItem"}) {
+        // Dropped by its service name or by its connection and path: back five times...
+        const auto drop = [&](const QString &id, int wait = 5000) {
             const auto before = watcher.registered.size();
             emit watcher.StatusNotifierItemUnregistered(id);
-            EXPECT_TRUE(waitUntil([&] { return watcher.registered.size() > before; })) << id.toStdString();
-        }
-        emit watcher.StatusNotifierItemUnregistered("org.kde.StatusNotifierItem-1-1"); // another app's
-        waitUntil([] { return false; }, 1500);
-        EXPECT_EQ(watcher.registered.size(), 3);
+            return waitUntil([&] { return watcher.registered.size() > before; }, wait);
+        };
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(drop(i % 2 ? own.baseService() + "/StatusNotifierItem" : watcher.registered[0])) << i;
+        EXPECT_FALSE(drop("org.kde.StatusNotifierItem-1-1", 1500)); // another app's
+        EXPECT_FALSE(drop(watcher.registered[0], 1500));            // ...not six
+        // ...until the host comes back, which counts afresh.
+        host.unregisterService("org.kde.StatusNotifierWatcher");
+        ASSERT_TRUE(host.registerService("org.kde.StatusNotifierWatcher"));
+        EXPECT_TRUE(waitUntil([&] { return watcher.registered.size() == 7; }));
+        EXPECT_TRUE(drop(watcher.registered[0]));
         // What a host shows on hovering: the app's name over the text, read again when told.
         host.connect(watcher.registered[0], "/StatusNotifierItem", "org.kde.StatusNotifierItem", "NewToolTip", &watcher,
                      SLOT(toolTipChanged()));
@@ -63,22 +69,36 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         const auto tip = qdbus_cast<platform::SniToolTip>(tipReply.value<QDBusVariant>().variant());
         EXPECT_EQ(std::make_pair(tip.title, tip.text),
                   std::make_pair(QString("ZandorUpdate"), QString("next update at 10:05")));
+        // The icon at each size panels draw, as ARGB32 in network byte order.
+        QPixmap red(64, 64);
+        red.fill(Qt::red);
+        item.setIcon(QIcon(red));
+        QList<int> sizes;
+        for (const platform::SniPixmap &pixmap : item.pixmaps())
+            sizes << pixmap.width;
+        EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48, 64}));
+        EXPECT_TRUE(item.pixmaps().value(0).argb.startsWith(QByteArray("\xff\xff\0\0", 4))); // opaque red
         // The menu's items below the root, to the depth asked: none at depth 0.
         QMenu menu;
         menu.addAction("Update Now");
+        menu.addSeparator();
         QAction *quit = menu.addAction("&Quit");
         quit->setEnabled(false);
         quit->setVisible(false);
         item.setMenu(&menu);
-        EXPECT_EQ(item.layout(0, -1).children.size(), 2);
+        EXPECT_EQ(item.layout(0, -1).children.size(), 3);
         EXPECT_TRUE(item.layout(0, 0).children.isEmpty());
         const auto property = [&](int id, const char *name) {
             return ask("/MenuBar", "com.canonical.dbusmenu", "GetProperty", {id, QString(name)})
                 .value<QDBusVariant>()
                 .variant();
         };
-        EXPECT_EQ(std::make_tuple(property(2, "label"), property(2, "enabled"), property(2, "visible")),
+        EXPECT_EQ(std::make_tuple(property(3, "label"), property(3, "enabled"), property(3, "visible")),
                   std::make_tuple(QVariant("_Quit"), QVariant(false), QVariant(false)));
+        EXPECT_EQ(property(2, "type"), QVariant("separator"));
+        const uint revision = item.revision();
+        quit->setVisible(true);
+        EXPECT_GT(item.revision(), revision) << "hosts are told the menu changed";
         EXPECT_FALSE(property(1, "enabled").isValid()); // at its default: an error, not a lost reply
         EXPECT_EQ(ask("/MenuBar", "com.canonical.dbusmenu", "AboutToShow", {1}), QVariant(false));
         for (const char *click : {"ContextMenu", "SecondaryActivate"}) { // a right and a middle click
@@ -89,10 +109,10 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         // Hosts' batches: the properties of many items, and clicks, the unknown ones returned.
         const auto group =
             qdbus_cast<platform::MenuItemPropertiesList>(ask("/MenuBar", "com.canonical.dbusmenu", "GetGroupProperties",
-                                                             {QVariant::fromValue(QList<int>{1, 2}), QStringList()}));
+                                                             {QVariant::fromValue(QList<int>{1, 3}), QStringList()}));
         ASSERT_EQ(group.size(), 2);
         EXPECT_EQ(std::make_pair(group[1].id, group[1].properties.value("label")),
-                  std::make_pair(2, QVariant("_Quit")));
+                  std::make_pair(3, QVariant("_Quit")));
         int updates = 0;
         QObject::connect(menu.actions()[0], &QAction::triggered, [&] { ++updates; });
         const platform::MenuEvents clicks{{99, "clicked", QDBusVariant(0), 7}, {1, "clicked", QDBusVariant(0), 7}};

@@ -234,6 +234,8 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
         EXPECT_EQ(bool(parsePlistDictionary(readFile(found.filePath(name)))), name.startsWith("read-"))
             << name.toStdString();
     EXPECT_FALSE(parsePlistDictionary(""));
+    // Arrays alone, nested deeper than any stack: refused before libplist recurses.
+    EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(1 << 20))));
     EXPECT_EQ(parsePlistDictionary(readFile(found.filePath("read-binary.plist"))).value_or(QVariantMap()).value("name"),
               "value");
     // Those in the other encodings XML allows say it right.
