@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twelfth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twelfth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirteenth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirteenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -718,6 +718,58 @@ TWELFTH = [
      "TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec", "TFD_TIMER_ABSTIME, &spec"),
 ]
 
+# A thirteenth set, drawn the same way (seed 20261211 over 4549 lines; the
+# preprocessor lines, plain declarations and signatures drawn were passed
+# over; where a drawn line holds nothing to get wrong, the fault is in the
+# statement beside it), each fault written before the first run.
+THIRTEENTH = [
+    ("clip check: the first stream's held-back frames never drained", "platform/ClipCheck.cpp",
+     "    for (std::size_t stream = 0; stream < decoders.size(); ++stream)\n        if (decoders[stream] && feed(",
+     "    for (std::size_t stream = 1; stream < decoders.size(); ++stream)\n        if (decoders[stream] && feed("),
+    ("outcomes: failures silent", "app/UpdateCore.h", "    bool sound = true;", "    bool sound = false;"),
+    ("login: a system entry also switched off over the user's own", "platform/LoginItems.cpp",
+     "        if (QFileInfo::exists(own))\n            return;\n        for (const QString &folder : systemFolders_) {",
+     "        for (const QString &folder : systemFolders_) {"),
+    ("login: hidden autostart entries not read", "platform/LoginItems.cpp",
+     'dir.entryList({QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden)',
+     'dir.entryList({QStringLiteral("*.desktop")}, QDir::Files)'),
+    ("tray menu: every property sent as text", "platform/StatusNotifier.cpp",
+     "    return QDBusVariant(value);\n}", "    return QDBusVariant(value.toString());\n}"),
+    ("login: an empty list's insertion point not marked as the first", "login/osxLaunchAtStartup.cpp",
+     "platform::LoginItem{QString(), true}", "platform::LoginItem{QString(), false}"),
+    ("sound: the play function looked up under a wrong name", "platform/Dialogs.cpp",
+     'dlsym(handle, "ca_context_play")', 'dlsym(handle, "ca_context_plays")'),
+    ("sound: a context that failed to open kept after it was destroyed", "platform/Dialogs.cpp",
+     "                library_->destroy(context_);\n                context_ = nullptr;\n",
+     "                library_->destroy(context_);\n"),
+    ("notices: placed over the panels", "platform/Notifier.cpp",
+     "    const QRect area = screen->availableGeometry();\n    const std::vector<QWidget *> windows",
+     "    const QRect area = screen->geometry();\n    const std::vector<QWidget *> windows"),
+    ("clip check: frames of any shape counted as one run", "platform/ClipCheck.cpp",
+     "frames = alike ? frames + 1 : 1;", "frames = frames + 1;"),
+    ("settings: the settings file looked for in the documents folder", "store/TavrelPlist.cpp",
+     "platform::services().folders->firstFolder(searchPathDirectory);\n    if (!base)\n        return std::nullopt;\n"
+     "    const QString file",
+     "platform::services().folders->firstFolder(platform::DirectoryKind::Documents);\n    if (!base)\n"
+     "        return std::nullopt;\n    const QString file"),
+    ("clip check: sound frames alike whatever their channels", "platform/ClipCheck.cpp",
+     " && frame.sample_rate == rate &&\n                           frame.ch_layout.nb_channels == channels;",
+     " && frame.sample_rate == rate;"),
+    ("settings: a switch that is no number read as off", "app/SettingsRecord.cpp",
+     "    if (!isNumber(value))\n        return defaultOf(key).toBool();", "    if (!isNumber(value))\n        return false;"),
+    ("settings window: a field's text kept aside once its editor exists", "app/LazyWidgets.cpp",
+     "    if (editor_)\n        editor_->setText(text);\n    else\n        text_ = text;", "    text_ = text;"),
+    ("transfers: the HTTPS client never loaded", "platform/HttpClient.cpp",
+     "Progress progress, Completion completion)\n{\n    load();\n", "Progress progress, Completion completion)\n{\n"),
+    ("login: an autostart entry read whatever its size", "platform/LoginItems.cpp",
+     "if (file.size() > kLargestEntry || !file.open(QIODevice::ReadOnly))", "if (!file.open(QIODevice::ReadOnly))"),
+    ("transfers: a chunked body taken as unframed", "platform/CurlHttpClient.cpp",
+     '    } else if (lower.startsWith("content-length:") ||\n'
+     '               (lower.startsWith("transfer-encoding:") && line.toLower().contains("chunked"))) {',
+     '    } else if (lower.startsWith("content-length:")) {'),
+    ("clip check: decoders run on several threads", "platform/ClipCheck.cpp", "        codec->thread_count = 1;\n", ""),
+]
+
 
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
@@ -755,7 +807,7 @@ def main():
     wanted = sys.argv[1:]
     sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH,
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
-            "--twelfth": TWELFTH,
+            "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH,
             "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
