@@ -52,8 +52,9 @@ TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
     for (const auto &[name, contents] : off)
         writeFile(entry(name), contents);
     writeFile(entry("xfce-only.desktop"), "[Desktop Entry]\nExec=/bin/true\nOnlyShowIn=XFCE;\n");
+    writeFile(entry(".dotted.desktop"), "[Desktop Entry]\nExec=/bin/true\n"); // sessions read these too
     const std::string out = capturedOutput([] { EXPECT_FALSE(applicationIsInStartUpItems()); });
-    EXPECT_EQ(out, "There are 1 login items\n");
+    EXPECT_EQ(out, "There are 2 login items\n");
 }
 
 // GNOME's own switch is read only by the sessions that honour it; switching
@@ -98,6 +99,8 @@ TEST_F(LoginItemsTest, AUsersWrappedEntryIsTheAppsAndKeepsItsLines)
         "sh -c \"FOO=1 exec '" + exe + "'\"",
         "bash -c \"" + exe + " 2>/dev/null\"",
     };
+    // The administrator starts it too: the user's entry, which overrides theirs, is the one switched.
+    writeFile(home.file("etc/xdg/autostart/zandorupdate.desktop"), "[Desktop Entry]\nExec=\"" + exe + "\"\n");
     for (const QByteArray &exec : wrapped) {
         const QByteArray mine = "[Desktop Entry]\n# mine\nType=Application\nName=Mine\nExec=" + exec + "\n";
         writeFile(entry("zandorupdate.desktop"), mine);
@@ -115,6 +118,7 @@ TEST_F(LoginItemsTest, AUsersWrappedEntryIsTheAppsAndKeepsItsLines)
     addEntry("env.desktop", "env FOO=1");
     addEntry("unset.desktop", "env -u");
     addEntry("long.desktop", QByteArray(100000, 'x'));
+    addEntry("huge.desktop", "/bin/true " + QByteArray(2 << 20, 'x')); // larger than any real one: not read
     writeFile(entry("zandorupdate.desktop"), "[Desktop Entry]\nType=Application\nName=No Exec\n");
     const std::string out = capturedOutput([] { toggleLaunchAtStartup(); });
     EXPECT_EQ(out, "There are 4 login items\nUnknown login application\nUnknown login application\n"
