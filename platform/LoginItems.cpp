@@ -331,7 +331,6 @@ AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList 
     g_autoptr(GKeyFile) keys = loadEntry(contents);
     if (!keys)
         return entry;
-    entry.program = programOf(keys);
     // The rules of XDG autostart and of the desktops that add to it, written
     // out here to keep libgio out of the app's start-up.
     const char *group = G_KEY_FILE_DESKTOP_GROUP;
@@ -348,6 +347,9 @@ AutostartEntry readAutostartEntry(const QByteArray &contents, const QStringList 
     if (g_autofree gchar *tryExec = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr);
         tryExec && !findProgram(tryExec, G_FILE_TEST_IS_EXECUTABLE))
         return entry;
+    // Last: the search along PATH costs the most, and most system entries
+    // are for other desktops.
+    entry.program = programOf(keys);
     entry.starts = true;
     return entry;
 }

@@ -5,28 +5,112 @@
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImageReader>
+#include <QIconEngine>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QResource>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <map>
+#include <png.h>
+#include <vector>
 
 namespace platform {
 
+namespace {
+
+// PNG straight through libpng: Qt's image reader first looks through every
+// image plugin installed, which costs more than the decoding itself.
+QImage decodePng(const QString &path)
+{
+    const QByteArray data = QResource(path).uncompressedData();
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (data.isEmpty() || !png_image_begin_read_from_memory(&png, data.constData(), size_t(data.size())))
+        return {};
+    png.format = PNG_FORMAT_RGBA;
+    QImage image(int(png.width), int(png.height), QImage::Format_RGBA8888);
+    if (image.isNull() || !png_image_finish_read(&png, nullptr, image.bits(), image.bytesPerLine(), nullptr)) {
+        png_image_free(&png);
+        return {};
+    }
+    return image;
+}
+
 // Drawn ahead at the sizes panels ask for (from the SVGs beside them, with
-// rsvg-convert): no SVG renderer is loaded while the app starts.
+// rsvg-convert), and decoded only at the sizes asked for, when first asked:
+// a tray on X11 wants one, a StatusNotifier host six, a window icon none
+// until a window shows.
+class NamedImageEngine final : public QIconEngine {
+public:
+    explicit NamedImageEngine(QString name) : name_(std::move(name))
+    {
+        for (const int side : {16, 22, 24, 32, 48, 64, 128})
+            if (QFile::exists(path(side)))
+                sides_.push_back(side);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = pick(size);
+        return side ? QSize(side, side).boundedTo(size) : QSize();
+    }
+
+    // As Qt's own engine: the smallest image that fills the size, else the
+    // largest, scaled down to fit, never up.
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = pick(size);
+        if (!side)
+            return {};
+        QPixmap &drawn = drawn_[side];
+        if (drawn.isNull())
+            drawn = QPixmap::fromImage(decodePng(path(side)));
+        const QSize fit = actualSize(size, mode, state);
+        return drawn.size() == fit ? drawn : drawn.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const QPixmap drawn = pixmap(rect.size(), mode, state);
+        QRect centred(QPoint(), drawn.size());
+        centred.moveCenter(rect.center());
+        painter->drawPixmap(centred, drawn);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : sides_)
+            sizes << QSize(side, side);
+        return sizes;
+    }
+
+    bool isNull() override { return sides_.empty(); }
+    QIconEngine *clone() const override { return new NamedImageEngine(*this); }
+    QString key() const override { return QStringLiteral("ZandorUpdateNamedImage"); }
+
+private:
+    QString path(int side) const { return QStringLiteral(":/images/%1-%2.png").arg(name_).arg(side); }
+
+    int pick(const QSize &size) const
+    {
+        const int wanted = std::min(size.width(), size.height());
+        const auto fills = std::find_if(sides_.begin(), sides_.end(), [wanted](int side) { return side >= wanted; });
+        return fills != sides_.end() ? *fills : sides_.empty() ? 0 : sides_.back();
+    }
+
+    QString name_;
+    std::vector<int> sides_; // ascending
+    std::map<int, QPixmap> drawn_;
+};
+
+} // namespace
+
 QIcon namedImage(const QString &name)
 {
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
-        const QString path = QStringLiteral(":/images/%1-%2.png").arg(name).arg(size);
-        if (!QFile::exists(path))
-            continue;
-        QImageReader reader(path, "png");
-        reader.setAutoDetectImageFormat(false); // else every image plugin is loaded to guess
-        if (QImage image; reader.read(&image))
-            icon.addPixmap(QPixmap::fromImage(std::move(image)));
-    }
-    return icon;
+    return QIcon(new NamedImageEngine(name));
 }
 
 TrayStatusItem::TrayStatusItem(QDBusConnection bus)

@@ -100,18 +100,21 @@ try:
     check(ipc and wait_for(settings_window, 45), "with no tray for good, the Settings window shows")
     window = settings_window() or {"x": 0, "y": 0, "width": 1024, "height": 640}
     check(window["width"] < 700 and window["height"] < 560, "floating, as large as its contents (%s)" % window)
-    time.sleep(1.5)
-    session.run(["grim", session.path("fallback.png")])
     # The window with its frame (Qt draws the title bar above sway's rect).
     left, top = window["x"] - 4, window["y"] - 30
     right, bottom = window["x"] + window["width"] + 4, window["y"] + window["height"] + 4
-    # What is left once the window is painted over with the background.
-    out = session.run(["convert", session.path("fallback.png"), "-fill", "gray(63)", "-draw",
-                       "rectangle %d,%d %d,%d" % (left, top, right - 1, bottom - 1), "-fuzz", "3%", "-trim",
-                       "-format", "%w %h %X %Y", "info:"]).stdout.split()
-    nw, nh, nx, ny = (int(v) for v in out) if len(out) == 4 else (0, 0, 0, 0)
-    clear = nx > right or nx + nw < left or ny > bottom or ny + nh < top
-    check(nw > 150 and nh > 60 and clear, "the notice shows beside it, clear of it (%d×%d at %d,%d)" % (nw, nh, nx, ny))
+    notice = [0, 0, 0, 0]
+
+    def notice_beside():  # what is left once the window is painted over with the background
+        session.run(["grim", session.path("fallback.png")])
+        out = session.run(["convert", session.path("fallback.png"), "-fill", "gray(63)", "-draw",
+                           "rectangle %d,%d %d,%d" % (left, top, right - 1, bottom - 1), "-fuzz", "3%", "-trim",
+                           "-format", "%w %h %X %Y", "info:"]).stdout.split()
+        notice[:] = (int(v) for v in out) if len(out) == 4 else (0, 0, 0, 0)
+        nw, nh, nx, ny = notice
+        return nw > 150 and nh > 60 and (nx > right or nx + nw < left or ny > bottom or ny + nh < top)
+
+    check(wait_for(notice_beside, 15, 0.5), "the notice shows beside it, clear of it (%d×%d at %d,%d)" % tuple(notice))
     session.run(["pkill", "-TERM", "-f", os.path.basename(app)])
     check(wait_for(lambda: proc.poll() is not None, 20), "SIGTERM ends the app")
     if os.environ.get("ZU_SHOTS"):

@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 #include <QMenu>
+#include <QPainter>
 
 namespace {
 
@@ -124,6 +125,29 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
     EXPECT_FALSE(host.interface()->isServiceRegistered(watcher.registered[0]).value()); // hosts see the icon go
     QDBusConnection::disconnectFromBus("item");
     QDBusConnection::disconnectFromBus("host");
+}
+
+// The named images as trays and windows draw them: each size as Qt's own
+// reader reads its PNG, sizes between fitted down, none enlarged.
+TEST(StatusNotifier, NamedImagesDrawTheirPngsAndFitTheSizesBetween)
+{
+    const QIcon app = platform::namedImage("AppIcon");
+    QList<int> sides;
+    for (const QSize &size : app.availableSizes())
+        sides << size.width();
+    EXPECT_EQ(sides, (QList<int>{16, 22, 24, 32, 48, 64, 128}));
+    EXPECT_TRUE(platform::namedImage("noSuchImage").isNull());
+    const auto drawn = [](const QPixmap &pixmap) { return pixmap.toImage().convertToFormat(QImage::Format_ARGB32); };
+    for (const int side : {16, 24, 128})
+        EXPECT_EQ(drawn(app.pixmap(side)), drawn(QPixmap(QString(":/images/AppIcon-%1.png").arg(side)))) << side;
+    EXPECT_EQ(app.pixmap(40).size(), QSize(40, 40));
+    EXPECT_EQ(platform::namedImage("statusIcon").pixmap(100).size(), QSize(64, 64));
+    QImage painted(40, 24, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    QPainter painter(&painted);
+    app.paint(&painter, painted.rect());
+    painter.end();
+    EXPECT_EQ(painted.copy(8, 0, 24, 24), app.pixmap(24).toImage()); // centred
 }
 
 } // namespace
