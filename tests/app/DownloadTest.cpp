@@ -188,6 +188,9 @@ TEST_F(DownloadTest, HourlyUpdateOfBothFormsNotifiesAndTheToolTipTellsTheState)
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
     delegate.startTimer(); // a later arming keeps what the last update told, not the first start's hint
     EXPECT_EQ(services.statusItem.toolTip, at + " — Error Connecting: 404");
+    configure({{"mpg_url", faults("/html")}});
+    update(false);
+    EXPECT_EQ(services.statusItem.toolTip, at + " — Error: The server sent no clip: text/html, 94 bytes");
 }
 
 // Each failure: what the user is told and how, the line that tells support

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The real binary end to end: an hourly update that is due at once fetches the
-clip from nginx over HTTPS (its writes cut short) and says so by notification;
+clip from nginx over HTTPS (its writes cut short) and says so by notification,
+and once more at wake from logind's sleep;
 a later one that gets an error page instead of a clip, or runs without its
 HTTPS module, leaves the clip alone; the session's end in the middle of a
 download leaves nothing partial."""
@@ -13,7 +14,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
-from desktop import Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
+from desktop import PYTHON, Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
 
 app, shim = sys.argv[1], sys.argv[2]
 
@@ -24,6 +25,10 @@ try:
     clip_path = desktop.path("clip.mpeg")
     make_clip(clip_path)
     clip = open(clip_path, "rb").read()
+    # Sleep and wake come from logind, on a system bus of our own.
+    system = desktop.start_bus("system")
+    desktop.start([PYTHON, "-m", "dbusmock", "--system", "--template", "logind"], "logind.log")
+    check(wait_for(lambda: desktop.has_name("org.freedesktop.login1", system)), "logind runs")
     target, argv = app_due_now(desktop, server, clip, app)
     clips = os.path.dirname(target)
     # The first update's durable writes are recorded in order.
@@ -51,6 +56,13 @@ try:
     check(order[-4:] == ["write", "fdatasync", "rename", "fsync"],
           "the clip is written, flushed, renamed into place, and its folder flushed, in that order: %s" % order[-4:])
 
+    # At wake the timer is armed afresh, and the firing it finds past is made up.
+    for asleep in ("true", "false"):
+        desktop.run(["gdbus", "call", "--address", system, "--dest", "org.freedesktop.login1", "--object-path",
+                     "/org/freedesktop/login1", "--method", "org.freedesktop.DBus.Mock.EmitSignal",
+                     "org.freedesktop.login1.Manager", "PrepareForSleep", "b", "[<%s>]" % asleep])
+    check(wait_for(lambda: desktop.notifications().count("File Succesfully Received") == 2, 30) and
+          open(desktop.path("app1.log")).read().count("duedate ") == 2, "a wake arms the timer afresh")
     # One instance per user: a second start leaves at once, and brings the
     # running one forward.
     settings_shown = lambda: desktop.shown("ZandorUpdate Settings")
@@ -78,7 +90,7 @@ try:
           "a line names the address and the cause")
     check(wait_for(lambda: os.path.exists(sound) and os.path.getsize(sound) > 10000, 10), "the alert plays its sound")
     check(open(target, "rb").read() == clip, "an error page answered with 200 keeps the clip")
-    check(desktop.notifications().count("File Succesfully Received") == 1, "the error page is not reported as success")
+    check(desktop.notifications().count("File Succesfully Received") == 2, "the error page is not reported as success")
     third.terminate()
     check(third.wait(20) == 0, "SIGTERM ends the app while its alert is up")
 

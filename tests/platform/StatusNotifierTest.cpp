@@ -97,7 +97,8 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         EXPECT_EQ(std::make_tuple(property(3, "label"), property(3, "enabled"), property(3, "visible")),
                   std::make_tuple(QVariant("_Quit"), QVariant(false), QVariant(false)));
         EXPECT_EQ(property(2, "type"), QVariant("separator"));
-        EXPECT_EQ(property(3, "enabled").typeId(), QMetaType::Bool); // not "false", which hosts read as true
+        EXPECT_EQ(property(0, "children-display"), QVariant("submenu")); // else some hosts open no menu
+        EXPECT_EQ(property(3, "enabled").typeId(), QMetaType::Bool);     // not "false", which hosts read as true
         const uint revision = item.revision();
         quit->setVisible(true);
         EXPECT_GT(item.revision(), revision) << "hosts are told the menu changed";

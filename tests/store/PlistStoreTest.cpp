@@ -192,11 +192,13 @@ TEST_F(StoreTest, EveryDateSurvivesASave)
                                             "<key>old</key><date>1900-06-01T12:34:56Z</date></dict>"));
     TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
     const QDateTime ours(QDate(2100, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
-    ASSERT_TRUE(store.addArray("mine", {ours}));
+    ASSERT_TRUE(store.addArray("mine", {ours, QVariant::fromValue(-5L)}));
     const QVariantMap root = fileContents();
     EXPECT_EQ(root.value("far").toDateTime(), QDateTime(QDate(2100, 1, 1), QTime(0, 0), QTimeZone::utc()));
     EXPECT_EQ(root.value("old").toDateTime(), QDateTime(QDate(1900, 6, 1), QTime(12, 34, 56), QTimeZone::utc()));
     EXPECT_EQ(root.value("mine").toList().value(0).toDateTime(), ours);
+    EXPECT_EQ(root.value("mine").toList().value(1), QVariant(qint64(-5))); // a long too stays a number
+    EXPECT_EQ(root.value("mine").toList().value(1).typeId(), QMetaType::LongLong);
 }
 
 TEST_F(StoreTest, AFolderThatTakesNoNewFileHasItsFileWrittenInPlace)
@@ -236,6 +238,9 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_FALSE(parsePlistDictionary(""));
     // Arrays alone, nested deeper than any stack: refused before libplist recurses.
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(1 << 20))));
+    // A value we cannot read (there is no year 0) makes the whole file unreadable, not read in part.
+    EXPECT_FALSE(parsePlistDictionary(
+        xmlPlist("<dict><key>a</key><true/><key>b</key><date>0000-01-01T00:00:00Z</date></dict>")));
     EXPECT_EQ(parsePlistDictionary(readFile(found.filePath("read-binary.plist"))).value_or(QVariantMap()).value("name"),
               "value");
     // Those in the other encodings XML allows say it right.
