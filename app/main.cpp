@@ -12,9 +12,12 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QLockFile>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 
 int main(int argc, char *argv[])
 {
@@ -28,9 +31,11 @@ int main(int argc, char *argv[])
     const platform::SessionEndSignals sessionEnd;
 
     // One instance per user: autostart and a manual start must not both fetch.
-    QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-                       QStringLiteral("/zandorupdate.lock"));
-    if (!instance.tryLock(0)) {
+    // The kernel drops the lock when the process ends, crash or not.
+    const QByteArray lockPath = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                                                  QStringLiteral("/zandorupdate.lock"));
+    const int instance = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (instance >= 0 && ::flock(instance, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         platform::InstanceActivation::activateRunning(
             QDBusConnection::sessionBus()); // its Settings window comes forward
         printLine(std::string_view("ZandorUpdate is already running"));
