@@ -310,12 +310,17 @@ def whole_session(kind, autostart):
                 session.run(["import", "-window", "root", session.path("before.png")])
                 session.run(["xdotool", "mousemove", str(box[0] + box[2] // 2), str(box[1] + box[3] // 2),
                              "click", button])
-                time.sleep(1.5)
-                session.run(["import", "-window", "root", session.path("after.png")])
-                opened = changed_box(session.path("before.png"), session.path("after.png"))
+                opened = [None]
+
+                def menu_drawn():  # a panel may take a moment, the more so after the last menu closed
+                    session.run(["import", "-window", "root", session.path("after.png")])
+                    opened[0] = changed_box(session.path("before.png"), session.path("after.png"))
+                    return opened[0] is not None and opened[0][2] * opened[0][3] > 3000
+
+                drawn = wait_for(menu_drawn, 6, 0.5)
                 asked = open(session.path("menu.log")).read().count("member=") > calls
-                check(asked and opened is not None and opened[2] * opened[3] > 3000,
-                      name + ": a %s click opens the menu (%s)" % ("left" if button == "1" else "right", opened))
+                check(asked and drawn,
+                      name + ": a %s click opens the menu (%s)" % ("left" if button == "1" else "right", opened[0]))
                 if button == "1":
                     keep_shot(session, "%s-menu.png" % kind)
                 session.run(["xdotool", "key", "Escape"])
