@@ -59,7 +59,7 @@ public:
 
     // As Qt's own engine: the smallest image that fills the size, else the
     // largest, scaled down to fit, never up.
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
     {
         const int side = pick(size);
         if (!side)
@@ -67,7 +67,7 @@ public:
         QPixmap &drawn = drawn_[side];
         if (drawn.isNull())
             drawn = QPixmap::fromImage(decodePng(path(side)));
-        const QSize fit = actualSize(size, mode, state);
+        const QSize fit = QSize(side, side).boundedTo(size);
         return drawn.size() == fit ? drawn : drawn.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
 
