@@ -34,9 +34,9 @@ try:
     # The first update's durable writes are recorded in order.
     trace = desktop.path("durability.trace")
     # Its writes come back short: the app must write each block's rest.
-    traced = dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace, ZU_DURABILITY_SHORT_WRITES="1",
-                  ASAN_OPTIONS=desktop.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-    first = desktop.start(argv, "app1.log", env=traced)
+    traced = lambda trace, **extra: dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace, **extra,
+                                         ASAN_OPTIONS=desktop.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    first = desktop.start(argv, "app1.log", env=traced(trace, ZU_DURABILITY_SHORT_WRITES="1"))
     check(wait_for(lambda: "File Succesfully Received" in desktop.notifications(), 60),
           "the unattended update posts \"File Succesfully Received\"")
     check(target in desktop.notifications(), "the notification names the stored file")
@@ -81,7 +81,8 @@ try:
     cardless = open(asoundrc).read()
     with open(asoundrc, "w") as f:
         f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % sound)
-    third = desktop.start(argv, "app-page.log")
+    logged = desktop.path("page.trace")  # and what it sends to the system log
+    third = desktop.start(argv, "app-page.log", env=traced(logged))
     said = lambda: open(desktop.path("app-page.log")).read()
     check(wait_for(lambda: "The server sent no clip: " in said(), 60), "an error page is reported as no clip")
     check("The server sent no clip: application/octet-stream, %d bytes" % len(page) in said(),
@@ -89,6 +90,10 @@ try:
     check(wait_for(lambda: "Update from %s failed: The server sent no clip" % server.url("zandor.mpeg") in said(), 10),
           "a line names the address and the cause")
     check(wait_for(lambda: os.path.exists(sound) and os.path.getsize(sound) > 10000, 10), "the alert plays its sound")
+    syslog = lambda path: open(path).read() if os.path.exists(path) else ""
+    check("openlog ZandorUpdate " in syslog(logged) and
+          "syslog 11 Update from %s failed: " % server.url("zandor.mpeg") in syslog(logged) and
+          " of %d" % len(page) not in syslog(logged), "errors, and only they, go to the system log, as ours")
     check(open(target, "rb").read() == clip, "an error page answered with 200 keeps the clip")
     check(desktop.notifications().count("File Succesfully Received") == 2, "the error page is not reported as success")
     third.terminate()
@@ -101,12 +106,15 @@ try:
     shutil.copy(app, alone)
     with open(asoundrc, "w") as f:
         f.write(cardless)
-    lone = desktop.start([os.path.join(alone, os.path.basename(app))], "app-alone.log")
+    logged = desktop.path("alone.trace")  # nor a system bus
+    lone = desktop.start([os.path.join(alone, os.path.basename(app))], "app-alone.log",
+                         env=dict(traced(logged), DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + desktop.path("no-bus")))
     said = lambda: open(desktop.path("app-alone.log")).read()
     check(wait_for(lambda: "Update from %s failed: " % server.url("zandor.mpeg") in said(), 60),
           "an update without the HTTPS module ends")
     check("The HTTPS module could not be loaded: " in said(), "and says the module is missing")
     check("ALSA" not in said(), "its alert's sound says nothing without a sound card")
+    check("syslog 12 No system bus or logind" in syslog(logged), "a warning goes to the system log as one")
     lone.terminate()
     check(lone.wait(20) == 0 and open(target, "rb").read() == clip, "the clip stays")
 

@@ -5,12 +5,14 @@
  * returned at, so the test can see the order, and the benchmark the moment
  * the clip is durable, that no other way shows. With ZU_DURABILITY_FIRST_WRITE
  * set (the benchmark) only the first write is recorded: the app being timed
- * pays for no more than that. Short writes can be made too (below). */
+ * pays for no more than that. Short writes can be made too (below). What
+ * the app sends to the system log is recorded as well, by priority. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -140,4 +142,28 @@ int rename(const char *from, const char *to)
     if (result == 0)
         record("rename", from, to);
     return result;
+}
+
+void openlog(const char *ident, int option, int facility)
+{
+    static void *slot;
+    void (*real)(const char *, int, int);
+    *(void **)&real = next(&slot, "openlog");
+    record("openlog", ident ? ident : "(none)", NULL);
+    real(ident, option, facility);
+}
+
+void syslog(int priority, const char *format, ...)
+{
+    static void *slot;
+    void (*real)(int, const char *, ...);
+    *(void **)&real = next(&slot, "syslog");
+    char text[2048], level[16];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    snprintf(level, sizeof level, "%d", priority);
+    record("syslog", level, text);
+    real(priority, "%s", text);
 }
