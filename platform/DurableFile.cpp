@@ -61,7 +61,9 @@ Result<> writeDurably(const QString &path, const QByteArray &bytes, std::optiona
     // A folder that takes no new file (its owner made it so) but holds a
     // writable file: that file is written in place, as it was before.
     file.setDirectWriteFallback(true);
-    const bool ok = file.open(QIODevice::WriteOnly) && (!mode || file.setPermissions(*mode)) &&
+    // Unbuffered: a write the disk cuts short shows here. Buffered, QSaveFile
+    // commits what its final flush managed to write, a truncated file.
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && (!mode || file.setPermissions(*mode)) &&
                     file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {
         const Failure failure{file.errorString()};

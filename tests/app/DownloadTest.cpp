@@ -4,8 +4,6 @@
 #include "UpdateCore.h"
 
 #include <QTcpServer>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -311,15 +309,7 @@ TEST_F(DownloadTest, AFullDiskOrAFolderThatGoesAwayIsAnError)
 {
     writeFile(clip(), "the previous clip");
     configure({{"mpg_url", faults("/endless")}}); // a failed write must stop it at once
-    // A file-size limit stands in for a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 100000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    update(true);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    withFileSizeLimit(100000, [&] { update(true); });
     EXPECT_EQ(lastAlert(), std::make_pair(QString("Error"), QString("File too large")));
     expectOldClipIntact();
     expectNoLeftovers();

@@ -183,6 +183,9 @@ TEST_F(SettingsWindowTest, OnlyThePrimaryButtonOpensTheMakersAddressInAbout)
     // By keyboard: the link has the focus, and Return or Space opens it.
     ASSERT_TRUE(QTest::qWaitForWindowActive(delegate.aboutWindow));
     EXPECT_EQ(QApplication::focusWidget(), label);
+    label->clearFocus(); // and Tab brings it back
+    QTest::keyClick(delegate.aboutWindow, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), label);
     QTest::keyClick(label, Qt::Key_Return);
     QTest::keyClick(label, Qt::Key_Space);
     EXPECT_EQ(services.urlOpener.opened.size(), 3u);

@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <sys/resource.h>
 
 // Runs the event loop until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()> &condition, int ms = 20000)
@@ -29,6 +31,20 @@ template <typename F> std::string capturedOutput(F &&block)
     block();
     setLineSink(previous);
     return out;
+}
+
+// Runs a block with files limited to `bytes`: a write past it comes back
+// short, then fails, as on a disk that fills up.
+template <typename F> void withFileSizeLimit(rlim_t bytes, F &&block)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    block();
+    setrlimit(RLIMIT_FSIZE, &saved);
 }
 
 inline int occurrences(const std::string &text, const std::string &part)

@@ -89,6 +89,12 @@ TEST_F(StoreTest, AnAdministratorsTemplateComesFirstEvenWhenItIsBad)
 
 TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
 {
+    withFileSizeLimit(100, [] { // no room for the whole template: no half a copy either
+        const std::string out =
+            capturedOutput([] { TavrelPlist full("appSettings", DirectoryKind::ApplicationSupport); });
+        EXPECT_NE(out.find("Unable to copy file. ERROR: File too large"), std::string::npos) << out;
+    });
+    EXPECT_FALSE(QFile::exists(home.settingsFile()));
     QFile::remove(resources.filePath("appSettings.plist"));
     std::unique_ptr<TavrelPlist> store;
     std::string out = capturedOutput(
@@ -101,8 +107,10 @@ TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
 
     QDir(home.appSupport()).removeRecursively();
     writeFile(home.appSupport(), "a file where the folder should be");
+    writeTemplate(xmlPlist("<dict/>"));
     out = capturedOutput([&] { TavrelPlist again("appSettings", DirectoryKind::ApplicationSupport); });
-    EXPECT_NE(out.find("Unable to get Plist"), std::string::npos);
+    EXPECT_EQ(out.rfind("\U0001F535 Unable to get Plist [", 0), 0u) << out; // and nothing tried in it
+    EXPECT_EQ(occurrences(out, "\n"), 1) << out;
     ASSERT_EQ(services.systemLog.lines.size(), 1u); // and the system log says why
 }
 
@@ -160,6 +168,11 @@ TEST_F(StoreTest, AFileRemovedReadOnlyOrUnreadableIsNeverLost)
     EXPECT_TRUE(store.getMutItems().isEmpty());
     EXPECT_EQ(occurrences(save(store, {{"a", "b"}}, true), "\n"), 1);
     EXPECT_EQ(readFile(home.settingsFile() + ".unreadable"), "garbage, not a property list");
+    EXPECT_EQ(fileContents(), (QVariantMap{{"appSettings", QVariantMap{{"a", "b"}}}}));
+    // The disk fills up in the middle of a save: the file stays as it was.
+    withFileSizeLimit(4096, [&] {
+        EXPECT_EQ(occurrences(save(store, {{"big", QString(8192, 'x')}}, false), "\n"), 2);
+    });
     EXPECT_EQ(fileContents(), (QVariantMap{{"appSettings", QVariantMap{{"a", "b"}}}}));
 }
 
