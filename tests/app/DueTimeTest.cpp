@@ -38,6 +38,10 @@ TEST(DueTime, TheHourOrTheNextWithMinutesCarriedAsAClockWould)
         EXPECT_EQ(due::utcText(due->when), c.due) << c.now.toString().toStdString() << " M=" << c.minutes;
         EXPECT_EQ(due->thisHour, c.thisHour) << c.due;
     }
+    // Lord Howe puts its clocks back by half an hour: the first 01:45 of two.
+    const QTimeZone lordHowe("Australia/Lord_Howe");
+    const QDateTime early(QDate(2024, 4, 7), QTime(1, 20), lordHowe);
+    EXPECT_EQ(due::utcText(due::dueTime(early, early, 45, lordHowe).value().when), "2024-04-06 14:45:00 +0000");
     const QDateTime now(QDate(2016, 3, 1), QTime(10, 3), amsterdam);
     EXPECT_FALSE(due::dueTime(now, now, 9223372036854775807, amsterdam)); // no date is that far
     EXPECT_TRUE(due::dueTime(now, now, -1'000'000'000, amsterdam));       // the farthest taken, either way

@@ -42,7 +42,7 @@ try:
     check(target in desktop.notifications(), "the notification names the stored file")
     check(os.path.exists(target) and open(target, "rb").read() == clip, "the clip is in the download folder")
     log = open(desktop.path("app1.log")).read()
-    check("duedate next hour=" in log, "the due-time line is printed")
+    check("duedate next hour=" in log and "\nloaded\n" in "\n" + log, "the due-time and About's loaded lines are printed")
     check(" of %d" % len(clip) in log, "progress lines are printed")
     check("ZandorUpdate" in desktop.notifications(), "notifications carry the app's name")
     steps = [line.split() for line in open(trace)] if os.path.exists(trace) else []

@@ -123,6 +123,25 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
     }
     QApplication::setFont(saved);
 
+    // The text in the window's text colour, whatever a theme gives input fields.
+    const QPalette themed = QApplication::palette();
+    QPalette palette = themed;
+    palette.setColor(QPalette::WindowText, Qt::red);
+    palette.setColor(QPalette::Text, Qt::blue);
+    QApplication::setPalette(palette);
+    platform::PopupNotifier coloured(std::chrono::minutes(1));
+    coloured.post("Error Connecting: 503", "Error: 503");
+    const QImage drawn = coloured.shown().at(0)->grab().toImage();
+    QApplication::setPalette(themed);
+    int red = 0, blue = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            red += drawn.pixelColor(x, y) == Qt::red;
+            blue += drawn.pixelColor(x, y) == Qt::blue;
+        }
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(blue, 0);
+
     // A window down the whole right side, and more notices than one column holds.
     settings.setGeometry(area.right() - 120, area.top(), 100, area.height());
     platform::PopupNotifier popups(std::chrono::minutes(1));
