@@ -10,7 +10,6 @@ in a plain XEmbed tray (trayer) a left click on the icon opens the menu."""
 
 import os
 import plistlib
-import subprocess
 import sys
 import time
 
