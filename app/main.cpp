@@ -55,8 +55,10 @@ int main(int argc, char *argv[])
     platform::DBusNotifier notifier(QDBusConnection::sessionBus(), &popups, icon,
                                     [&alertSound] { alertSound.playNotificationSound(); });
     platform::SyslogSystemLog systemLog;
-    platform::LazyHttpClient http;
     platform::LazyClipChecker clips;
+    // Gone before the clip check: until its thread is joined, a body that
+    // just arrived may be in that check.
+    platform::LazyHttpClient http;
     platform::SystemClock clock;
     platform::WallClockTimers timers;
     platform::LogindSleepWatcher sleepWatcher(QDBusConnection::systemBus());

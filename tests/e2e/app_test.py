@@ -70,6 +70,11 @@ try:
     second = subprocess.run([app], env=desktop.env, capture_output=True, text=True, timeout=60)
     check(second.returncode == 0 and "already running" in second.stdout, "a second start exits with one line")
     check(wait_for(settings_shown, 10), "and the running one shows its Settings window")
+    # Its OK saves durably too: the file flushed, renamed into place, its folder flushed.
+    desktop.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings", "key", "Return"])
+    folder = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate")
+    saved = lambda: [s[0] for s in map(str.split, open(trace)) if folder in (s[1], os.path.dirname(s[1]))][-3:]
+    check(wait_for(lambda: saved() == ["fdatasync", "rename", "fsync"], 10), "OK saves the settings durably: %s" % saved())
     first.send_signal(signal.SIGINT)
     check(first.wait(20) == 0, "Ctrl-C ends the app cleanly")
 

@@ -24,8 +24,8 @@ public:
     RecordingAlerts alerts;
     RecordingNotifier notifier;
     RecordingSystemLog systemLog;
-    platform::CurlHttpClient http;
     platform::FfmpegClipChecker clips;
+    platform::CurlHttpClient http; // gone before the clips: its thread may be checking one
     FakeClock clock;
     FakeTimers timers;
     FakeSleepWatcher sleepWatcher;
