@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: fetch URL WARMUP-URL USER PASSWORD FOLDER CAFILE\n");
         return 2;
     }
-    setLineSink([](std::string_view) {}); // no progress lines
+    setLineSink([](std::string_view, Level) {}); // no progress lines
     platform::CurlHttpClient client;
     update::Plan plan;
     plan.username = QString::fromLocal8Bit(argv[3]);

@@ -14,7 +14,7 @@ void printLine(std::string_view text, Level level)
 {
     const std::lock_guard lock(sinkLock);
     if (sink) {
-        sink(text);
+        sink(text, level);
         return;
     }
     std::string line(text);

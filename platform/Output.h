@@ -19,7 +19,7 @@ void printLine(std::string_view text, Level level = Level::Info);
 void printLine(const QString &text, Level level = Level::Info);
 
 // Sends the lines elsewhere instead of standard output and the system log
-// (the tests read them); an empty sink means standard output again. Returns the sink it
-// replaced.
-using LineSink = std::function<void(std::string_view line)>;
+// (the tests read them, with their level); an empty sink means standard
+// output again. Returns the sink it replaced.
+using LineSink = std::function<void(std::string_view line, Level level)>;
 LineSink setLineSink(LineSink sink);

@@ -23,11 +23,14 @@ inline bool waitUntil(const std::function<bool()> &condition, int ms = 20000)
     return true;
 }
 
-// The output lines a block printed, as one text.
-template <typename F> std::string capturedOutput(F &&block)
+// The output lines a block printed at `least` or above, as one text.
+template <typename F> std::string capturedOutput(F &&block, Level least = Level::Info)
 {
     std::string out;
-    const LineSink previous = setLineSink([&out](std::string_view line) { (out += line) += '\n'; });
+    const LineSink previous = setLineSink([&](std::string_view line, Level level) {
+        if (level >= least)
+            (out += line) += '\n';
+    });
     block();
     setLineSink(previous);
     return out;

@@ -38,6 +38,17 @@ TEST_F(LoginItemsTest, AnEmptyListGetsTheAppAtTheFront)
     EXPECT_TRUE(present);
 }
 
+TEST_F(LoginItemsTest, AnAutostartFolderThatCannotBeOpenedIsLeftAlone)
+{
+    writeFile(home.autostart(), "a file where the folder should be");
+    EXPECT_EQ(capturedOutput([] {
+                  EXPECT_FALSE(applicationIsInStartUpItems());
+                  toggleLaunchAtStartup();
+              }),
+              "");
+    EXPECT_EQ(readFile(home.autostart()), "a file where the folder should be");
+}
+
 TEST_F(LoginItemsTest, OnlyEntriesTheSessionWouldStartCount)
 {
     const QByteArray self = "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + ::self().toUtf8() + "\"\n";

@@ -42,7 +42,7 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
     };
     for (const auto &[header, name] : cases)
         EXPECT_EQ(platform::suggestedFilename(header, url, kMpeg), name) << header.constData();
-    for (const QString unsafe : {"a\177b.mpeg", "a\tb.mpeg", "a\\b.mpeg"})
+    for (const QString unsafe : {"a\177b.mpeg", "a\tb.mpeg", "a\\b.mpeg", ""})
         EXPECT_FALSE(platform::isSafeFileName(unsafe)) << unsafe.toStdString();
     for (const QString bad : {"https://news.example/", "https://news.example/..%2F..", "https://news.example/.h.mpeg",
                               "https://news.example/notes.txt"})

@@ -58,6 +58,9 @@ TEST_F(StoreTest, FirstStartCopiesTheTemplateIntoAPrivateFolderAndLaterStartsKee
     writeTemplate(xmlPlist("<dict><key>appSettings</key><dict><key>username</key><string>new</string></dict></dict>"));
     TavrelPlist second("appSettings", DirectoryKind::ApplicationSupport);
     EXPECT_EQ(second.getItems().value("appSettings").toMap().value("username"), "mine");
+    QFile::remove(resources.filePath("appSettings.plist")); // the store holds only while its template is there
+    save(second, {{"username", "lost"}}, false);
+    EXPECT_EQ(fileContents().value("appSettings").toMap().value("username"), "mine");
 
     writeFile(resources.filePath("notes.plist"), xmlPlist("<dict/>")); // a plain name: the documents folder
     EXPECT_EQ(TavrelPlist("notes").getPlistPath(), home.documents() + "/notes.plist");
@@ -91,10 +94,15 @@ TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
 {
     withFileSizeLimit(100, [] { // no room for the whole template: no half a copy either
         const std::string out =
-            capturedOutput([] { TavrelPlist full("appSettings", DirectoryKind::ApplicationSupport); });
+            capturedOutput([] { TavrelPlist full("appSettings", DirectoryKind::ApplicationSupport); }, Level::Error);
         EXPECT_NE(out.find("Unable to copy file. ERROR: File too large"), std::string::npos) << out;
     });
     EXPECT_FALSE(QFile::exists(home.settingsFile()));
+    writeFile(resources.filePath("notes.plist"), xmlPlist("<dict/>")); // into a documents folder that is gone
+    QDir(home.documents()).removeRecursively();
+    EXPECT_NE(capturedOutput([] { TavrelPlist("notes"); }, Level::Error)
+                  .find("Unable to copy file. ERROR: No such file or directory\n"),
+              std::string::npos);
     QFile::remove(resources.filePath("appSettings.plist"));
     std::unique_ptr<TavrelPlist> store;
     std::string out = capturedOutput(
