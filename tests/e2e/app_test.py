@@ -75,7 +75,7 @@ try:
     folder = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate")
     saved = lambda: [s[0] for s in map(str.split, open(trace)) if folder in (s[1], os.path.dirname(s[1]))][-3:]
     check(wait_for(lambda: saved() == ["fdatasync", "rename", "fsync"], 10), "OK saves the settings durably: %s" % saved())
-    first.send_signal(signal.SIGINT)
+    first.send_signal(signal.SIGINT)  # while the update OK's re-arming started may still be under way
     check(first.wait(20) == 0, "Ctrl-C ends the app cleanly")
 
     # A proxy's error page answered with 200 is no clip: ours stays.
