@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --seventeenth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --seventeenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --eighteenth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --eighteenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -973,6 +973,59 @@ SEVENTEENTH = [
      "        entries.push_back(QUrl::fromLocalFile(QString::fromLatin1(it->path().c_str())));"),
 ]
 
+# An eighteenth set, drawn the same way (seed 20261216 over 4794 lines; the
+# two plain declarations drawn were passed over, and two more lines drawn in
+# their place; where a drawn line holds nothing to get wrong, the fault is in
+# the statement beside it), each fault written before the first run.
+EIGHTEENTH = [
+    ("command line: the first argument skipped as the program's name", "app/CommandLine.cpp",
+     "if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {",
+     "if (!parser.parse(arguments.mid(1)) || !parser.positionalArguments().isEmpty()) {"),
+    ("accessibility: sections and windows never given their roles", "app/LazyWidgets.cpp",
+     "static const bool given = (QAccessible::installFactory(roleOf), true);", "static const bool given = true;"),
+    ("settings window: the rows left in the table's order", "app/SettingsRecord.cpp",
+     "    std::sort(bound.begin(), bound.end(), [](const Field *a, const Field *b) { return a->row < b->row; });\n", ""),
+    ("writes: a long write repeats its first block", "platform/ClipWriter.cpp", "        data += n;\n", ""),
+    ("transfers: a new one waits for the worker's next wake", "platform/CurlHttpClient.cpp",
+     "        w.incoming.push_back(std::move(transfer));\n    }\n    curl_multi_wakeup(w.multi);\n",
+     "        w.incoming.push_back(std::move(transfer));\n    }\n"),
+    ("names: a name that is no clip's taken", "platform/DownloadNames.cpp",
+     "if (isSafeFileName(candidate) && isClip(candidate))", "if (isSafeFileName(candidate))"),
+    ("login: the administrator's entry read before the user's", "platform/LoginItems.cpp",
+     "for (const QString &folder : QStringList{folder_} + systemFolders_) {",
+     "for (const QString &folder : systemFolders_ + QStringList{folder_}) {"),
+    ("login: the desktop read from DESKTOP_SESSION", "platform/LoginItems.cpp",
+     'QString::fromLocal8Bit(qgetenv("XDG_CURRENT_DESKTOP"))', 'QString::fromLocal8Bit(qgetenv("DESKTOP_SESSION"))'),
+    ("tray: the re-registration count kept when the watcher changes", "platform/StatusNotifier.cpp",
+     "                reRegistrations_ = 0;\n", ""),
+    ("tray: Activate answered as done where the menu cannot be placed", "platform/StatusNotifier.h",
+     "        if (!item_->popUpMenu(x, y))\n            item_->refuse(call, QDBusError::NotSupported, QStringLiteral(\"The item is its menu\"));",
+     "        item_->popUpMenu(x, y);\n        (void)call;"),
+    ("settings: a real read as a whole number", "store/PlistFormat.cpp",
+     "        plist_get_real_val(node, &value);\n        return QVariant(value);",
+     "        plist_get_real_val(node, &value);\n        return QVariant(qint64(value));"),
+    ("settings: dictionary keys written as Latin-1", "store/PlistFormat.cpp",
+     "plist_dict_set_item(dict, it.key().toUtf8().constData(), fromVariant(it.value()));",
+     "plist_dict_set_item(dict, it.key().toLatin1().constData(), fromVariant(it.value()));"),
+    ("settings: a UTF-16 file's byte-order mark kept", "store/PlistFormat.cpp",
+     "    if (text.startsWith(QChar(0xFEFF)))\n        text.remove(0, 1);\n", ""),
+    ("logger: custom lines shown with the info glyph", "store/TavrelLogger.cpp",
+     "        return customGlyph + ' ';", "        return infoGlyph + ' ';"),
+    ("settings: a property list that cannot be had, in a chosen folder, said nothing of", "store/TavrelPlist.cpp",
+     "    : pList(Plist::make(pListFileName, intoDirectory))\n{\n    if (!pList)\n        tvLogger().logMessage(\"Unable to get Plist\");\n",
+     "    : pList(Plist::make(pListFileName, intoDirectory))\n{\n"),
+    ("dates: BRT read east of Greenwich", "support/TavrelExtensions.cpp",
+     '{QStringLiteral("BRT"), -3 * hour}', '{QStringLiteral("BRT"), 3 * hour}'),
+    ("media info: metadata keys and values swapped", "support/TavrelUtils.cpp",
+     "info.commonMetaData.push_back({{key, value}});", "info.commonMetaData.push_back({{value, key}});"),
+    ("media: a file with no tracks given a length", "support/TavrelUtils.cpp",
+     "    const auto asset = inspect(url, false);\n    if (!asset || asset->tracks.empty())\n        return {-1, false};\n    const auto ms",
+     "    const auto asset = inspect(url, false);\n    if (!asset)\n        return {-1, false};\n    const auto ms"),
+    ("tray: the icon's name given as its title", "platform/StatusNotifier.h",
+     "Q_PROPERTY(QString IconName READ iconName)", "Q_PROPERTY(QString IconName READ title)"),
+]
+
+
 
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
@@ -1011,7 +1064,7 @@ def main():
     sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH,
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
-            "--seventeenth": SEVENTEENTH,
+            "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH,
             "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
