@@ -114,13 +114,15 @@ TEST_F(MediaInfoTest, BadFilesGiveTheFileFactsOnlyAndNeverHang)
     writeFile(path("garbage.mpeg"), QByteArray(100000, '\x5a'));
     writeFile(path("truncated.mpeg"), readFile(path("clip.mpeg")).left(3000));
     QDir(folder->path()).mkdir("folder.mxf");
+    writeFile(path("chapters.mpeg"),
+              ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=5000\n"); // a length, no streams
     ::mkfifo(QFile::encodeName(path("pipe.mpeg")).constData(), 0600);
     const int sparse = ::open(QFile::encodeName(path("sparse.mpeg")).constData(), O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(::ftruncate(sparse, off_t(8) << 30), 0); // 8 GiB of nothing
     ::close(sparse);
 
     for (const QString &name : {QString("empty.mxf"), QString("garbage.mpeg"), QString("folder.mxf"),
-                                QString("pipe.mpeg"), QString("sparse.mpeg")}) {
+                                QString("pipe.mpeg"), QString("sparse.mpeg"), QString("chapters.mpeg")}) {
         const Info i = info(name);
         EXPECT_TRUE(i.urlExists) << name.toStdString();
         EXPECT_EQ(media(i), kNoMedia) << name.toStdString();

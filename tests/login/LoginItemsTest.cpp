@@ -159,6 +159,14 @@ TEST_F(LoginItemsTest, AnotherCopysEntryIsLeftAlone)
         QFile::remove(where);
     }
     EXPECT_EQ(entries(), QStringList{});
+    // Theirs in the user's folder hides an administrator's entry of the same
+    // name for this app: the name stays theirs.
+    writeFile(entry("zandorupdate.desktop"), theirs);
+    writeFile(home.file("etc/xdg/autostart/zandorupdate.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Z\nExec=\"" + self().toUtf8() + "\"\n");
+    capturedOutput([] { toggleLaunchAtStartup(); });
+    EXPECT_EQ(readFile(entry("zandorupdate.desktop")), theirs);
+    EXPECT_TRUE(QFile::exists(entry("zandorupdate-2.desktop")));
 }
 
 TEST_F(LoginItemsTest, AUsersEntryOverridesTheAdministratorsOfTheSameName)

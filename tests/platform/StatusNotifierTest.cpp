@@ -70,6 +70,14 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         const auto tip = qdbus_cast<platform::SniToolTip>(tipReply.value<QDBusVariant>().variant());
         EXPECT_EQ(std::make_pair(tip.title, tip.text),
                   std::make_pair(QString("ZandorUpdate"), QString("next update at 10:05")));
+        // Hosts draw a named icon over the pixmaps: none is named.
+        for (const char *name : {"IconName", "OverlayIconName", "AttentionIconName"})
+            EXPECT_EQ(ask("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                          {"org.kde.StatusNotifierItem", QString(name)})
+                          .value<QDBusVariant>()
+                          .variant(),
+                      QVariant(QString()))
+                << name;
         // The icon at each size panels draw, as ARGB32 in network byte order.
         QPixmap red(64, 64);
         red.fill(Qt::red);
