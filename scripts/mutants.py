@@ -1057,7 +1057,7 @@ NINETEENTH = [
     ("tray: a new image not given to the XEmbed icon", "platform/StatusItem.cpp",
      "        xembed_->setIcon(image);\n", ""),
     ("tray: the tooltip not given to the XEmbed icon", "platform/StatusItem.cpp",
-     "        xembed_->setToolTip(text);\n", ""),
+     "    if (xembed_)\n        xembed_->setToolTip(text);\n", ""),
     ("timers: on the monotonic clock", "platform/Timers.cpp",
      "timerfd_create(CLOCK_REALTIME,", "timerfd_create(CLOCK_MONOTONIC,"),
     ("property lists: closing tags not counted in the nesting", "store/PlistFormat.cpp",
