@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --nineteenth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --nineteenth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentieth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentieth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1074,6 +1074,56 @@ NINETEENTH = [
      "    if (error && error != std::errc::no_such_file_or_directory) {\n        printLine(QStringLiteral(\"Ooops! Something went wrong: \") + describe(error, url));"),
 ]
 
+# A twentieth set, drawn the same way (seed 20261218 over 4794 lines; the
+# four plain declarations drawn were passed over, and four more lines drawn
+# in their place, two of them declarations passed over too; where a drawn
+# line holds nothing to get wrong, the fault is in the statement beside it),
+# each fault written before the first run.
+TWENTIETH = [
+    ("minutes: spaces around the number taken", "app/AppDelegate.cpp",
+     "const auto minutes = due::parseMinutes(minutesText);", "const auto minutes = due::parseMinutes(minutesText.trimmed());"),
+    ("warm-up: only when the firing is near", "app/AppDelegate.cpp",
+     "lead > kWarmUpAtLeastMs)", "lead < kWarmUpAtLeastMs)"),
+    ("help: the program and its description swapped", "app/CommandLine.cpp",
+     ".arg(program, parser.applicationDescription()));", ".arg(parser.applicationDescription(), program));"),
+    ("start: launched before the event loop runs", "app/main.cpp",
+     "    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });\n",
+     "    delegate.applicationDidFinishLaunching();\n"),
+    ("clip check: a decoded frame judged again by the drain", "platform/ClipCheck.cpp",
+     "        if (decoded)\n            return true;\n", "        if (decoded)\n            break;\n"),
+    ("transfers: deliveries queued without the lock", "platform/CurlHttpClient.cpp",
+     "        std::lock_guard lock(deliveriesMutex_);\n        deliveries_.push_back(std::move(call));\n",
+     "        deliveries_.push_back(std::move(call));\n"),
+    ("durability: only the first link followed", "platform/DurableFile.cpp",
+     "depth < 128 && info.isSymLink()", "depth < 1 && info.isSymLink()"),
+    ("folders: music falls through to pictures", "platform/Folders.cpp",
+     "path = writable(QStandardPaths::MusicLocation);\n        break;\n",
+     "path = writable(QStandardPaths::MusicLocation);\n"),
+    ("clip check: the module's file name without its prefix", "platform/HttpClient.cpp",
+     'QStringLiteral("libzandorupdate-clipcheck.so")', 'QStringLiteral("zandorupdate-clipcheck.so")'),
+    ("login: a path that does not resolve kept as it is", "platform/LoginItems.cpp",
+     "return resolved.isEmpty() ? QString() : resolved;", "return resolved.isEmpty() ? path : resolved;"),
+    ("tray: the image engine names no sizes", "platform/StatusItem.cpp",
+     "            sizes << QSize(side, side);\n        return sizes;\n", "            sizes << QSize(side, side);\n        return {};\n"),
+    ("tray: Qt's icon kept beside a registered item", "platform/StatusItem.cpp",
+     "        if (xembed_)\n            xembed_->hide(); // one icon, not two, on panels that take both\n", ""),
+    ("tray: the item's name not given back", "platform/StatusNotifier.cpp",
+     "    if (bus_.isConnected())\n        bus_.unregisterService(service_);\n", ""),
+    ("signals: the handler's settings left uninitialised", "platform/System.cpp",
+     "    struct sigaction action {};\n", "    struct sigaction action;\n"),
+    ("property lists: a UID cut to 32 bits", "store/PlistFormat.cpp",
+     "return QVariant(qint64(value));\n    }\n    case PLIST_ARRAY", "return QVariant(int(value));\n    }\n    case PLIST_ARRAY"),
+    ("property lists: UTF-16 text read a byte a character", "store/PlistFormat.cpp",
+     "plist.byteAt(start + c * unit, &low);", "plist.byteAt(start + c, &low);"),
+    ("size: sine and cosine swapped", "support/TavrelUtils.cpp",
+     "const double c = std::cos(radians), s = std::sin(radians);",
+     "const double c = std::sin(radians), s = std::cos(radians);"),
+    ("login: comments dropped when an entry is switched", "platform/LoginItems.cpp",
+     "GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS)", "GKeyFileFlags(G_KEY_FILE_KEEP_TRANSLATIONS)"),
+    ("tray: the freedesktop name asked for the watcher", "platform/StatusNotifier.cpp",
+     'QStringLiteral("org.kde.StatusNotifierWatcher")', 'QStringLiteral("org.freedesktop.StatusNotifierWatcher")'),
+]
+
 
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
@@ -1112,7 +1162,7 @@ def main():
     sets = {"--fresh": FRESH, "--third": THIRD, "--fourth": FOURTH, "--fifth": FIFTH, "--sixth": SIXTH, "--seventh": SEVENTH,
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
-            "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH,
+            "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
             "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
