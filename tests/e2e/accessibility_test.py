@@ -78,7 +78,13 @@ try:
     dark = desktop.measure(menu)
     check(wait_for(lambda: desktop.measure((1001, 1, 22, 26), "standard_deviation") > 20, 10),
           "the icon docks in a plain XEmbed tray")
-    desktop.run(["xdotool", "mousemove", "1010", "14", "click", "1"])  # a plain click on the docked icon
+    below = (700, 28, 324, 40)  # where a tooltip opens below the icon
+    bare = desktop.measure(below)
+    for x in (1004, 1010):  # a pointer that comes to rest on it
+        desktop.run(["xdotool", "mousemove", str(x), "14"])
+        time.sleep(0.2)
+    check(wait_for(lambda: desktop.measure(below) > bare + 20, 10), "the XEmbed icon tells its tooltip")
+    desktop.run(["xdotool", "click", "1"])  # a plain click on the docked icon
     check(wait_for(lambda: desktop.measure(menu) > dark + 100, 10), "a plain click on the XEmbed icon opens the menu")
     key("Escape")
     check(open_settings(), "a second start shows the Settings window to AT-SPI")

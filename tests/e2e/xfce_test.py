@@ -108,6 +108,11 @@ try:
     if not check(wait_for(lambda: desktop.shown("ZandorUpdate Settings"), 20), "and the Settings window"):
         print("windows:", desktop.run(["xdotool", "search", "--name", "Zandor", "getwindowname", "%@"]).stdout)
         print("app2.log:", open(desktop.path("app2.log")).read()[-1500:])
+    # Qt's own icon, made only now, docks in a plain XEmbed tray with the
+    # item's image.
+    desktop.start_trayer()
+    check(wait_for(lambda: desktop.measure((1001, 1, 22, 26), "standard_deviation") > 20, 10),
+          "a plain XEmbed tray that comes then shows the icon")
     proc.terminate()
     check(proc.wait(20) == 0, "and the app runs on until it is ended")
     if os.environ.get("ZU_SHOTS"):

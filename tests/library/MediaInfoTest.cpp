@@ -27,6 +27,7 @@ protected:
             {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"},            // no container: its length is measured
             {"raw.mjpeg", video + "-c:v mjpeg -f mjpeg"},                     // a stream that tells no length
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
+            {"tilted.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=45"}, // the transform as it is, made positive
             {"cover.mp3", "-f lavfi -i sine=duration=1 -f lavfi -i testsrc=size=64x64:duration=0.04 -map 0 -map 1 "
                           "-c:v mjpeg -disposition:v attached_pic"},
         };
@@ -87,6 +88,7 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
     EXPECT_EQ(TavrelUtils().getLengthVideo(url("raw.mjpeg")), std::make_pair(qint64(-1), false));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("turned.mp4")), QSizeF(240, 320));
+    EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("tilted.mp4")), QSizeF(396, 57));
 }
 
 // The sample frames ffmpeg's own decoder gives for a file's first sound.
