@@ -222,13 +222,14 @@ TEST_F(LoginItemsTest, ListedTwiceOnlyTheFirstEntryIsRemoved)
 TEST_F(LoginItemsTest, APathWithSpacesAndQuotesRoundTrips)
 {
     // The written Exec line must parse back to the same program.
-    const QString odd = home.file("my apps/zandor \"update\" $HOME 100%");
+    const QString odd = home.file("my apps/zandor \"update\" $HOME 100% a\\b");
     writeFile(odd, "#!/bin/sh\n");
     QFile::setPermissions(odd, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     auto list = services.loginItems.open();
     ASSERT_TRUE(list);
     list->insertAfter(std::nullopt, odd);
-    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains(" \\\\$HOME ")); // no shell expands it
+    // No shell expands it, and a backslash is escaped for Exec, then for the key file.
+    EXPECT_TRUE(readFile(entry("zandorupdate.desktop")).contains(" \\\\$HOME 100%% a\\\\\\\\b\""));
     const auto snapshot = list->snapshot();
     ASSERT_EQ(snapshot.size(), 1u); // and a list that took no snapshot of its own reads the entry itself
     EXPECT_EQ(services.loginItems.open()->resolve(snapshot[0]).target, QFileInfo(odd).canonicalFilePath());
