@@ -96,6 +96,27 @@ TEST_F(SchedulerTest, MinutesThatAreNoNumberArmNothingAndSaySo)
     EXPECT_EQ(services.notifier.posted[0].title, "Download not Executed");
 }
 
+TEST_F(SchedulerTest, TheTransferIsReadiedBeforeAFiringThatIsNotAlreadyUnderWay)
+{
+    struct Readied final : platform::HttpClient {
+        int prepared = 0;
+        void prepare() override { ++prepared; }
+        void download(const platform::HttpRequest &, Progress, Completion) override {}
+    } http;
+    platform::Services readying = platform::services();
+    readying.http = &http;
+    const platform::ServicesScope scope(readying);
+    AppDelegate app;
+    app.appSettings.insert("minutes_after_hour", "5");
+    // 30 s ahead: at once; a second ahead, the firing loads what it needs itself.
+    for (const auto &[second, readied] : {std::pair{30, 1}, {59, 1}}) {
+        services.clock.time = local(2016, 3, 1, 10, 4).addSecs(second);
+        capturedOutput([&] { app.startTimer(); });
+        waitUntil([&] { return http.prepared > readied; }, 300);
+        EXPECT_EQ(http.prepared, readied) << second;
+    }
+}
+
 TEST_F(SchedulerTest, SleepStopsTheTimerAndWakeOrASetClockComputesAFreshDueTime)
 {
     arm(local(2016, 3, 1, 10, 3), "5");

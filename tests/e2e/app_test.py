@@ -30,6 +30,15 @@ try:
     desktop.start([PYTHON, "-m", "dbusmock", "--system", "--template", "logind"], "logind.log")
     check(wait_for(lambda: desktop.has_name("org.freedesktop.login1", system)), "logind runs")
     target, argv = app_due_now(desktop, server, clip, app)
+    # The settings live in a dotfiles folder, reached through two links: saves
+    # flush the folder at the end of the chain.
+    folder = os.path.join(desktop.env["HOME"], "dotfiles")
+    os.makedirs(folder)
+    settings = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate", "appSettings.plist")
+    os.rename(settings, os.path.join(folder, "appSettings.plist"))
+    link = os.path.join(desktop.env["HOME"], "link.plist")
+    os.symlink(os.path.join(folder, "appSettings.plist"), link)
+    os.symlink(link, settings)
     clips = os.path.dirname(target)
     # The first update's durable writes are recorded in order.
     trace = desktop.path("durability.trace")
@@ -72,7 +81,6 @@ try:
     check(wait_for(settings_shown, 10), "and the running one shows its Settings window")
     # Its OK saves durably too: the file flushed, renamed into place, its folder flushed.
     desktop.run(["xdotool", "search", "--onlyvisible", "--name", "ZandorUpdate Settings", "key", "Return"])
-    folder = os.path.join(desktop.env["XDG_DATA_HOME"], "ZandorUpdate")
     saved = lambda: [s[0] for s in map(str.split, open(trace)) if folder in (s[1], os.path.dirname(s[1]))][-3:]
     check(wait_for(lambda: saved() == ["fdatasync", "rename", "fsync"], 10), "OK saves the settings durably: %s" % saved())
     first.send_signal(signal.SIGINT)  # while the update OK's re-arming started may still be under way

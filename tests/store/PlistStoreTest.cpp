@@ -270,6 +270,10 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     // Those in the other encodings XML allows say it right.
     for (const QString name : {"read-utf8-bom.plist", "read-utf16le.plist", "read-utf16be.plist"})
         EXPECT_EQ(parsePlistDictionary(readFile(found.filePath(name))).value_or(QVariantMap()).value("zoe"), "zoë");
+    // A keyed archive's reference is unsigned, whatever its width.
+    const auto archive = parsePlistDictionary(
+        QByteArray::fromBase64("YnBsaXN0MDDRAQJRdYP/////CAsNAAAAAAAAAQEAAAAAAAAAAwAAAAAAAAAAAAAAAAAAABI="));
+    EXPECT_EQ(archive.value_or(QVariantMap()).value("u"), QVariant(qint64(4294967295)));
     // A large file is just read.
     const auto large = parsePlistDictionary(
         xmlPlist("<dict><key>blob</key><string>" + QByteArray(50 * 1024 * 1024, 'a') + "</string></dict>"));
