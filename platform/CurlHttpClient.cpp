@@ -403,6 +403,12 @@ void CurlHttpClient::download(const HttpRequest &request, Progress progress, Com
 {
     auto transfer = std::make_unique<Transfer>();
     transfer->request = request;
+    // The worker frees these when the transfer ends. Shared with the caller's
+    // settings, the last reference could drop on either thread; owned here,
+    // only the worker ever lets go of them.
+    for (QString *text : {&transfer->request.url, &transfer->request.user, &transfer->request.password,
+                          &transfer->request.folder, &transfer->request.caFile})
+        text->detach();
     transfer->progress = std::move(progress);
     transfer->completion = std::move(completion);
     transfer->client = this;

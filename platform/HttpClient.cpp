@@ -23,18 +23,20 @@ QStringList moduleFolders()
 // The module's entry point, or why it could not be loaded. Any thread.
 Result<void *> loadModule(const QStringList &folders, const QString &name, const char *entry)
 {
-    QString error;
+    // Every folder's reason: a wrong module in the first is what the user
+    // must hear about, not only that the last one holds none.
+    QStringList errors;
     for (const QString &folder : folders) {
         void *module = dlopen(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
-            error = QString::fromLocal8Bit(dlerror());
+            errors << QString::fromLocal8Bit(dlerror());
             continue;
         }
         if (void *found = dlsym(module, entry))
             return found;
-        error = QString::fromLocal8Bit(dlerror());
+        errors << QString::fromLocal8Bit(dlerror());
     }
-    return Failure{error};
+    return Failure{errors.join(QStringLiteral("; "))};
 }
 
 } // namespace

@@ -112,11 +112,13 @@ try:
     third.terminate()
     check(third.wait(20) == 0, "SIGTERM ends the app while its alert is up")
 
-    # Without its HTTPS module beside it, the app still starts and says why
-    # no clip came.
+    # With a wrong HTTPS module beside it and none where it is installed, the
+    # app still starts and says why no clip came.
     alone = desktop.path("alone")
     os.makedirs(alone)
     shutil.copy(app, alone)
+    shutil.copy(os.path.join(os.path.dirname(app), "libzandorupdate-clipcheck.so"),
+                os.path.join(alone, "libzandorupdate-https.so"))
     with open(asoundrc, "w") as f:
         f.write(cardless)
     logged = desktop.path("alone.trace")  # nor a system bus
@@ -125,7 +127,9 @@ try:
     said = lambda: open(desktop.path("app-alone.log")).read()
     check(wait_for(lambda: "Update from %s failed: " % server.url("zandor.mpeg") in said(), 60),
           "an update without the HTTPS module ends")
-    check("The HTTPS module could not be loaded: " in said(), "and says the module is missing")
+    check(all(why in said() for why in ("The HTTPS module could not be loaded: ", "cannot open shared object file",
+                                        "undefined symbol: zandorupdateCreateHttpClient")),
+          "and says what is wrong in each place it looked")
     check("ALSA" not in said(), "its alert's sound says nothing without a sound card")
     check("syslog 12 No system bus or logind" in syslog(logged), "a warning goes to the system log as one")
     lone.terminate()

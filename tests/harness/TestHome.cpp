@@ -7,7 +7,7 @@
 TestHome::TestHome()
 {
     set("HOME", dir_.path());
-    set("XDG_DATA_HOME", file(QStringLiteral(".local/share")));
+    set("XDG_DATA_HOME", file(QStringLiteral(".local/share//"))); // as some users' profiles write it
     set("XDG_CONFIG_HOME", file(QStringLiteral(".config")));
     set("XDG_CACHE_HOME", file(QStringLiteral(".cache")));
     // The system's configuration (and its autostart entries) of our own.
