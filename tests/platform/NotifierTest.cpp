@@ -94,7 +94,8 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
     QWidget settings;
     settings.setGeometry(area.right() - 320, area.top() + 40, 300, 200);
     settings.show();
-    const auto margined = [&settings] { return settings.frameGeometry().adjusted(-12, -12, 12, 12); }; // never flush
+    // Notices keep a gap from the window, never touching it.
+    const auto margined = [&settings] { return settings.frameGeometry().adjusted(-12, -12, 12, 12); };
     for (const int pixels : {9, 14, 20}) {
         QFont font = saved;
         font.setPixelSize(pixels);
