@@ -10,10 +10,11 @@ namespace platform {
 namespace {
 
 // Large direct writes keep the disk busy while TLS holds both cores.
-constexpr std::size_t kBlock = 4 << 20;    // handed over 4 MiB at a time
-constexpr std::size_t kAlign = 4096;       // what direct writes want of memory, sizes and offsets
-constexpr std::size_t kQueuedBlocks = 2;   // at most this much waits in memory
-constexpr std::int64_t kWindow = 16 << 20; // written back and dropped per window (buffered)
+constexpr std::size_t kBlock = 4 << 20;        // handed over 4 MiB at a time
+constexpr std::size_t kAlign = 4096;           // what direct writes want of memory, sizes and offsets
+constexpr std::size_t kQueuedBlocks = 2;       // at most this much waits in memory
+constexpr std::int64_t kWindow = 16 << 20;     // written back and dropped per window (buffered)
+constexpr std::int64_t kFlushEvery = 32 << 20; // flushed behind the writes, this much at a time
 
 bool setDirect(int fd, bool on)
 {
@@ -28,7 +29,10 @@ ClipWriter::Block ClipWriter::newBlock()
     return {std::unique_ptr<char, Free>(static_cast<char *>(std::aligned_alloc(kAlign, kBlock))), 0};
 }
 
-ClipWriter::ClipWriter(int fd) : fd_(fd), filling_(newBlock()), thread_([this] { run(); }) {}
+ClipWriter::ClipWriter(int fd, int (*flush)(int))
+    : fd_(fd), flush_(flush), filling_(newBlock()), thread_([this] { run(); }), flusher_([this] { flushBehind(); })
+{
+}
 
 ClipWriter::~ClipWriter()
 {
@@ -82,6 +86,12 @@ Result<> ClipWriter::finish()
     if (thread_.joinable()) {
         handOver(true);
         thread_.join();
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wroteMore_.notify_all();
+        flusher_.join();
     }
     std::lock_guard lock(mutex_);
     if (error_ != 0)
@@ -131,10 +141,7 @@ void ClipWriter::run()
             changed_.notify_all();
         }
         if (const int error = writeBlock(block, written)) {
-            std::lock_guard lock(mutex_);
-            error_ = error;
-            queue_.clear();
-            changed_.notify_all();
+            fail(error);
             break;
         }
         written += std::int64_t(block.size);
@@ -143,6 +150,7 @@ void ClipWriter::run()
             written_ = written;
             spare_.push_back(std::move(block));
         }
+        wroteMore_.notify_one();
         if (!direct_ && written - windowStart >= kWindow) {
             // Start this window's writeback; wait for the one before and
             // drop its pages, so the cache holds two windows at most.
@@ -157,6 +165,35 @@ void ClipWriter::run()
         }
     }
     setDirect(fd_, false); // the descriptor is the caller's again
+}
+
+// Keeps the first failure and lets no more bytes in.
+void ClipWriter::fail(int error)
+{
+    std::lock_guard lock(mutex_);
+    if (error_ == 0)
+        error_ = error;
+    queue_.clear();
+    changed_.notify_all();
+}
+
+void ClipWriter::flushBehind()
+{
+    std::unique_lock lock(mutex_);
+    for (std::int64_t flushed = 0;;) {
+        wroteMore_.wait(lock, [&] { return stopping_ || written_ - flushed >= kFlushEvery; });
+        if (stopping_ || error_ != 0)
+            return;
+        const std::int64_t upTo = written_;
+        lock.unlock();
+        // The kernel reports a failed writeback once: the flush before the
+        // rename would not hear of it again, so it is kept here.
+        const int error = flush_(fd_) == 0 ? 0 : errno;
+        if (error != 0)
+            return fail(error);
+        lock.lock();
+        flushed = upTo;
+    }
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -22,10 +23,13 @@ namespace platform {
 // written pages go to the disk in windows, each waited for one window later
 // and then dropped from the page cache. Either way memory stays flat
 // whatever the size: the same few blocks are filled again and again (fresh
-// memory for every block would cost a page fault per page).
+// memory for every block would cost a page fault per page). A third thread
+// flushes what is written as it goes, so the flush before the rename finds
+// little left: the disk's own cache drains while the network still runs.
 class ClipWriter {
 public:
-    explicit ClipWriter(int fd);
+    // flush is fdatasync but for tests that make it fail.
+    explicit ClipWriter(int fd, int (*flush)(int) = ::fdatasync);
     ~ClipWriter();
     ClipWriter(const ClipWriter &) = delete;
     ClipWriter &operator=(const ClipWriter &) = delete;
@@ -48,22 +52,28 @@ private:
     };
 
     void run();
+    void flushBehind();
+    void fail(int error);
     void handOver(bool last);
     static Block newBlock();
     int writeBlock(const Block &block, std::int64_t at);
 
     const int fd_;
+    int (*const flush_)(int);
     bool direct_ = false; // writer thread only, once started
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Block> queue_;     // guarded by mutex_
-    std::vector<Block> spare_;    // written blocks, used again; guarded by mutex_
-    bool closing_ = false;        // guarded by mutex_
-    int error_ = 0;               // guarded by mutex_
-    std::int64_t handedOver_ = 0; // guarded by mutex_
-    std::int64_t written_ = 0;    // guarded by mutex_
-    Block filling_;               // the caller's side only
+    std::condition_variable wroteMore_; // for the flusher
+    std::deque<Block> queue_;           // guarded by mutex_
+    std::vector<Block> spare_;          // written blocks, used again; guarded by mutex_
+    bool closing_ = false;              // guarded by mutex_
+    int error_ = 0;                     // guarded by mutex_
+    std::int64_t handedOver_ = 0;       // guarded by mutex_
+    std::int64_t written_ = 0;          // guarded by mutex_
+    bool stopping_ = false;             // guarded by mutex_: the flusher's end
+    Block filling_;                     // the caller's side only
     std::thread thread_;
+    std::thread flusher_;
 };
 
 } // namespace platform

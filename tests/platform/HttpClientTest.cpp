@@ -252,4 +252,22 @@ TEST(ClipWriter, ABurstFasterThanTheDiskIsWrittenWholeAndInOrder)
         << "the first byte that differs";
 }
 
+// A writeback that fails while the clip still streams in is reported once,
+// by the flush that met it: the writer must keep it for its end.
+TEST(ClipWriter, AFlushThatFailsMidwayFailsTheWrite)
+{
+    TestHome home;
+    const platform::Descriptor fd(::open(QFile::encodeName(home.file("clip")).constData(), O_RDWR | O_CREAT, 0600));
+    static int flushes;
+    flushes = 0;
+    platform::ClipWriter writer(fd.get(), [](int) { return ++flushes == 1 ? (errno = EIO, -1) : 0; });
+    const std::vector<char> chunk(1 << 20);
+    for (int i = 0; i < 64 && writer.append(chunk.data(), chunk.size());)
+        ++i;
+    const auto done = writer.finish();
+    ASSERT_FALSE(done);
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(done.why(), QString::fromLocal8Bit(strerror(EIO)));
+}
+
 } // namespace
