@@ -106,6 +106,14 @@ TEST(Helpers, ALocalDateIsTheUsersClockReadInTheNamedZone)
     };
     for (const auto &[abbreviation, offset] : offsets)
         EXPECT_EQ(TavrelExtensions::getLocalDate(abbreviation).offsetFromUtc(), offset) << abbreviation;
+    // One that several zones use is the best-known one's, while that one uses it.
+    for (const auto &[abbreviation, zone] : {std::pair{"IST", "Asia/Kolkata"},
+                                             {"CST", "America/Chicago"},
+                                             {"AST", "America/Halifax"},
+                                             {"BST", "Europe/London"}})
+        if (QTimeZone(zone).abbreviation(QDateTime::currentDateTime()) == abbreviation) {
+            EXPECT_EQ(TavrelExtensions::timeZoneForAbbreviation(abbreviation)->id(), zone);
+        }
     const bool summer = QTimeZone("America/Los_Angeles").isDaylightTime(QDateTime::currentDateTime());
     EXPECT_EQ(TavrelExtensions::getLocalDate(summer ? "PST" : "PDT").offsetFromUtc(), summer ? -8 * 3600 : -7 * 3600);
     EXPECT_EQ(TavrelExtensions::getLocalDate("NOPE").offsetFromUtc(), 0); // unknown: the user's own clock

@@ -124,16 +124,20 @@ TEST_F(LoginItemsTest, AUsersWrappedEntryIsTheAppsAndKeepsItsLines)
         EXPECT_EQ(readFile(entry("zandorupdate.desktop")), mine) << exec.constData();
         EXPECT_EQ(entries(), QStringList{"zandorupdate.desktop"});
     }
-    // Wrappers around nothing, a missing Exec, an Exec of 100 000 characters:
-    // unknown entries, then the app's own is added beside them.
+    // Wrappers around nothing, a program that is gone, a missing Exec, an
+    // Exec of 100 000 characters: unknown entries, then the app's own is
+    // added beside them.
     addEntry("env.desktop", "env FOO=1");
+    addEntry("gone.desktop", "/nowhere/zandorupdate");
     addEntry("unset.desktop", "env -u");
     addEntry("long.desktop", QByteArray(100000, 'x'));
     addEntry("huge.desktop", "/bin/true " + QByteArray(2 << 20, 'x')); // larger than any real one: not read
     writeFile(entry("zandorupdate.desktop"), "[Desktop Entry]\nType=Application\nName=No Exec\n");
     const std::string out = capturedOutput([] { toggleLaunchAtStartup(); });
-    EXPECT_EQ(out, "There are 4 login items\nUnknown login application\nUnknown login application\n"
-                   "Unknown login application\nUnknown login application\nApplication was added to login items\n");
+    std::string unknown;
+    for (int i = 0; i < 5; ++i)
+        unknown += "Unknown login application\n";
+    EXPECT_EQ(out, "There are 5 login items\n" + unknown + "Application was added to login items\n");
     EXPECT_TRUE(applicationIsInStartUpItems());
 }
 

@@ -24,6 +24,7 @@ TEST(SuggestedFilename, TakesOnlyASafeClipName)
         {"attachment; filename=\"a\\\"b.mpeg\"", "a\"b.mpeg"},
         {"attachment; private; filename=clip.ts", "clip.ts"},  // a parameter without a value
         {"attachment; filename=\"clip.mpeg\\", "zandor.mpeg"}, // cut after an escape: nothing past its end
+        {"attachment; filename=\"clip.mpeg\" filename*=UTF-8''x.mpeg", "clip.mpeg"}, // no ';': not a parameter
         {"attachment; filename=\"../../x.ts\"", "x.ts"},
         // Not a clip of this form: never a name to replace.
         {"attachment; filename=notes.txt", "zandor.mpeg"},

@@ -259,9 +259,12 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_FALSE(parsePlistDictionary(""));
     // Arrays alone, nested deeper than any stack: refused before libplist recurses.
     EXPECT_FALSE(parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(1 << 20))));
-    // Side by side is no nesting, however many.
+    // Side by side is no nesting, however many; as deep as we allow is read.
     EXPECT_TRUE(parsePlistDictionary(
         xmlPlist("<dict><key>k</key><array>" + QByteArray("<array></array>").repeated(1000) + "</array></dict>")));
+    EXPECT_TRUE(
+        parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(511) +
+                                      "<string>s</string><true/>" + QByteArray("</array>").repeated(511) + "</dict>")));
     // A value we cannot read (there is no year 0) makes the whole file unreadable, not read in part.
     EXPECT_FALSE(parsePlistDictionary(
         xmlPlist("<dict><key>a</key><true/><key>b</key><date>0000-01-01T00:00:00Z</date></dict>")));
