@@ -8,6 +8,7 @@ download leaves nothing partial."""
 
 import fcntl
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -54,6 +55,9 @@ try:
     check("duedate next hour=" in log and "\nloaded\n" in "\n" + log, "the due-time and About's loaded lines are printed")
     check(" of %d" % len(clip) in log, "progress lines are printed")
     check("ZandorUpdate" in desktop.notifications(), "notifications carry the app's name")
+    icons = re.findall(r'"file://(/[^"]+)"', desktop.notifications())
+    check(icons and all(i.endswith(".png") and os.path.exists(i) for i in icons),
+          "and their icon as the protocol has it, the URL of a PNG that is there: %s" % icons[:1])
     steps = [line.split() for line in open(trace)] if os.path.exists(trace) else []
     stored = [i for i, s in enumerate(steps) if s[0] == "rename" and s[2] == target]
     if stored:
