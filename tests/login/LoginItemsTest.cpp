@@ -134,10 +134,8 @@ TEST_F(LoginItemsTest, AUsersWrappedEntryIsTheAppsAndKeepsItsLines)
     addEntry("huge.desktop", "/bin/true " + QByteArray(2 << 20, 'x')); // larger than any real one: not read
     writeFile(entry("zandorupdate.desktop"), "[Desktop Entry]\nType=Application\nName=No Exec\n");
     const std::string out = capturedOutput([] { toggleLaunchAtStartup(); });
-    std::string unknown;
-    for (int i = 0; i < 5; ++i)
-        unknown += "Unknown login application\n";
-    EXPECT_EQ(out, "There are 5 login items\n" + unknown + "Application was added to login items\n");
+    EXPECT_EQ(out, "There are 5 login items\n" + QByteArray("Unknown login application\n").repeated(5).toStdString() +
+                       "Application was added to login items\n");
     EXPECT_TRUE(applicationIsInStartUpItems());
 }
 
