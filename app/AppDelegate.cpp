@@ -100,15 +100,14 @@ void AppDelegate::applicationDidFinishLaunching()
     // A tray that never came, or went away later (a panel that crashed):
     // the same wait, then the same way back to the app. Whether it is there
     // is asked at the ticks only: a panel that went from the bus still owns
-    // its XEmbed tray for a moment.
+    // its XEmbed tray for a moment, and an XEmbed tray goes unannounced.
     statusItem.setTrayChangedAction([this] {
         if (!trayRetry_.isActive()) {
             trayRetries_ = 0;
             trayRetry_.start();
         }
     });
-    if (!statusItem.isShownInTray())
-        trayRetry_.start();
+    trayRetry_.start();
 }
 
 // A panel may come up after us at login, and some desktops have no tray at
@@ -118,7 +117,7 @@ void AppDelegate::watchForTray()
     if (!trayRetry_.isActive())
         return;
     if (statusItem.isShownInTray()) {
-        trayRetry_.stop();
+        trayRetries_ = 0; // and on watching: it may still go
         return;
     }
     if (++trayRetries_ < kTrayRetries)

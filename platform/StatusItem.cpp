@@ -11,14 +11,45 @@
 #include <QPixmap>
 #include <QResource>
 #include <QSystemTrayIcon>
+#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <png.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace platform {
 
 namespace {
+
+// Whether an XEmbed tray owns the screen's tray selection now, asked of the X
+// server: Qt remembers the first owner it saw and never hears of one that
+// went before it started watching, as a panel killed a moment earlier does.
+bool xembedTrayOwned()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *x = x11 ? x11->connection() : nullptr;
+    if (!x)
+        return false;
+    static const xcb_atom_t selection = [x] {
+        const QByteArray display = qgetenv("DISPLAY");
+        const qsizetype dot = display.indexOf('.', display.lastIndexOf(':'));
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + (dot < 0 ? QByteArray("0") : display.mid(dot + 1));
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(name.size()), name.constData()), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    }();
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t *reply =
+        xcb_get_selection_owner_reply(x, xcb_get_selection_owner(x, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
 
 // PNG straight through libpng: Qt's image reader first looks through every
 // image plugin installed, which costs more than the decoding itself.
@@ -187,7 +218,7 @@ void TrayStatusItem::setClickAction(std::function<void()> action)
 
 bool TrayStatusItem::isShownInTray() const
 {
-    return notifier_->isRegistered() || (xembed_ && QSystemTrayIcon::isSystemTrayAvailable() && xembed_->isVisible());
+    return notifier_->isRegistered() || (xembed_ && xembed_->isVisible() && xembedTrayOwned());
 }
 
 void TrayStatusItem::setToolTip(const QString &text)
