@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentysecond | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentysecond, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentythird | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentythird, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1229,6 +1229,46 @@ TWENTYSECOND = [
      '{aboutUi_->lblIcon, QStringLiteral("ZandorUpdate icon"), {}, false}', '{aboutUi_->lblIcon, {}, {}, false}'),
 ]
 
+# Written before its first run: 16 faults at places drawn at random (seeded
+# line numbers), each what a hurried edit there would do.
+TWENTYTHIRD = [
+    ("logger: a warning shows the error glyph", "store/TavrelLogger.cpp",
+     "        return warningGlyph + ' ';", "        return errorGlyph + ' ';"),
+    ("tray images: a larger side picked when the exact one is there", "platform/StatusItem.cpp",
+     "[wanted](int side) { return side >= wanted; }", "[wanted](int side) { return side > wanted; }"),
+    ("clip check: the content type's parameters kept", "platform/ClipCheck.cpp",
+     "QString::fromLatin1(contentType.trimmed()).section(QLatin1Char(';'), 0, 0).trimmed();",
+     "QString::fromLatin1(contentType.trimmed());"),
+    ("outcomes: the 401 texts of the two modes swapped", "app/UpdateCore.cpp",
+     'r.message = interactive ? QStringLiteral("Check your username / password")',
+     'r.message = !interactive ? QStringLiteral("Check your username / password")'),
+    ("Settings: the MXF box named MPEG", "app/MainInterface.cpp",
+     '{ui.setDownloadFormatMXF, QStringLiteral("MXF"),', '{ui.setDownloadFormatMXF, QStringLiteral("MPEG"),'),
+    ("property lists: a shallow later child lowers its parent's height", "store/PlistFormat.cpp",
+     "height[frame.object] = std::max(height[frame.object], height[child]);", "height[frame.object] = height[child];"),
+    ("plan: the MXF switch read from the MPEG one", "app/Update.cpp",
+     "p.mxfDownload = switchSetting(kMxfDownload);", "p.mxfDownload = switchSetting(kMpgDownload);"),
+    ("store: the settings folder made readable by all", "store/TavrelPlist.cpp",
+     "constexpr mode_t kPrivateFolder = 0700;", "constexpr mode_t kPrivateFolder = 0755;"),
+    ("session end: the signal heard but the app not ended", "platform/System.cpp",
+     "        }\n        QCoreApplication::quit();\n", "        }\n"),
+    ("alerts: the sound after the box is closed", "app/Helpers.cpp",
+     "    if (useAlertSound)\n        services().alertSound->playAlert();\n    services().alerts->runModal(AlertSpec{message, Info, {QStringLiteral(\"OK\")}, std::nullopt});",
+     "    services().alerts->runModal(AlertSpec{message, Info, {QStringLiteral(\"OK\")}, std::nullopt});\n    if (useAlertSound)\n        services().alertSound->playAlert();"),
+    ("sleep: going to sleep and waking swapped", "platform/SleepWatcher.cpp",
+     "sleeping ? kWillSleepNotification : kDidWakeNotification", "sleeping ? kDidWakeNotification : kWillSleepNotification"),
+    ("durable write: no in-place write in a locked folder", "platform/DurableFile.cpp",
+     "file.setDirectWriteFallback(true);", "file.setDirectWriteFallback(false);"),
+    ("windows: Return clicks a disabled default button", "app/LazyWidgets.cpp",
+     "default_ &&\n        default_->isEnabled() && default_->isVisible()) {", "default_ &&\n        default_->isVisible()) {"),
+    ("questions: Cancel still returns the text typed", "app/Helpers.cpp",
+     "return outcome.response == kAlertFirstButton ? outcome.accessoryText : QString();", "return outcome.accessoryText;"),
+    ("login: NotShowIn ignored", "platform/LoginItems.cpp",
+     "    if (listsAny(keys, G_KEY_FILE_DESKTOP_KEY_NOT_SHOW_IN, currentDesktops))\n        return entry;\n", ""),
+    ("tray menu: the layout revision not raised", "platform/StatusNotifier.cpp",
+     "    ++revision_;\n    if (auto *adaptor", "    if (auto *adaptor"),
+]
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1276,7 +1316,7 @@ def main():
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
-            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--unrun": UNRUN}
+            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
