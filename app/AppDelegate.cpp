@@ -117,7 +117,7 @@ void AppDelegate::watchForTray()
     if (!trayRetry_.isActive())
         return;
     if (statusItem.isShownInTray()) {
-        trayRetries_ = 0; // and on watching: it may still go
+        trayRetries_ = 0; // watching on: it may still go unannounced
         return;
     }
     if (++trayRetries_ < kTrayRetries)
