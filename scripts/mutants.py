@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentythird | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentythird, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentyfourth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentyfourth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1269,6 +1269,56 @@ TWENTYTHIRD = [
      "    ++revision_;\n    if (auto *adaptor", "    if (auto *adaptor"),
 ]
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261211, the first sixteen draws that are code; a chmod only an owner-less
+# umask would need was passed over for the next draw).
+TWENTYFOURTH = [
+    ("login: OnlyShowIn read backwards", "platform/LoginItems.cpp",
+     "        !listsAny(keys, G_KEY_FILE_DESKTOP_KEY_ONLY_SHOW_IN, currentDesktops))",
+     "        listsAny(keys, G_KEY_FILE_DESKTOP_KEY_ONLY_SHOW_IN, currentDesktops))"),
+    ("folders: looked for before the documents folder is made", "app/UpdateCore.cpp",
+     "    if (const auto documents = platform::services().folders->firstFolder(platform::DirectoryKind::Documents);\n"
+     "        documents && plan.folder == *documents && !QFileInfo::exists(plan.folder))\n"
+     "        QDir().mkpath(plan.folder);\n"
+     "    const bool folderExists = TavrelUtils::DirectoryExists(QUrl::fromLocalFile(plan.folder));\n",
+     "    const bool folderExists = TavrelUtils::DirectoryExists(QUrl::fromLocalFile(plan.folder));\n"
+     "    if (const auto documents = platform::services().folders->firstFolder(platform::DirectoryKind::Documents);\n"
+     "        documents && plan.folder == *documents && !QFileInfo::exists(plan.folder))\n"
+     "        QDir().mkpath(plan.folder);\n"),
+    ("Settings: the folder label described as its button", "app/MainInterface.cpp",
+     'QStringLiteral("The folder the clip is stored in, replacing the previous one")},',
+     'QStringLiteral("Choose the folder the clip is stored in")},'),
+    ("limits: the announced length never asked for", "platform/CurlHttpClient.cpp",
+     "    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);\n    const std::int64_t toCome",
+     "    const std::int64_t toCome"),
+    ("transfers: only error statuses keep their body out of the file", "platform/CurlHttpClient.cpp",
+     "        if (status != 200)\n            t.discarding = true;", "        if (status >= 400)\n            t.discarding = true;"),
+    ("property lists: a dictionary's keys written as Latin-1", "store/PlistFormat.cpp",
+     "plist_dict_set_item(dict, it.key().toUtf8().constData(), fromVariant(it.value()));",
+     "plist_dict_set_item(dict, it.key().toLatin1().constData(), fromVariant(it.value()));"),
+    ("partials: a partial file dropped without being discarded", "platform/DurableFile.cpp",
+     "PartialFile::~PartialFile()\n{\n    discard();\n}", "PartialFile::~PartialFile()\n{\n}"),
+    ("tray menu: the property list type not registered", "platform/StatusNotifier.cpp",
+     "        qDBusRegisterMetaType<MenuItemPropertiesList>();\n", ""),
+    ("folders: the documents folder is the downloads folder", "platform/Folders.cpp",
+     "        path = writable(QStandardPaths::DocumentsLocation);", "        path = writable(QStandardPaths::DownloadLocation);"),
+    ("tray: the wait image tinted as a mask", "app/Update.cpp",
+     "                if (!wait.isNull())\n                    wait.setIsMask(false); // its own colours, not the panel's tint\n", ""),
+    ("store: any readable file counts as good settings", "store/TavrelPlist.cpp",
+     "    if (bytes && parsePlistDictionary(*bytes))\n        return false;", "    if (bytes)\n        return false;"),
+    ("tray: the bus name kept after the icon goes", "platform/StatusNotifier.cpp",
+     "    if (bus_.isConnected())\n        bus_.unregisterService(service_);\n", ""),
+    ("windows: no window icon", "platform/Application.cpp",
+     "    QApplication::setWindowIcon(icon);\n", ""),
+    ("clip check: the content type not passed on", "platform/HttpClient.cpp",
+     "    return (*loaded)(path, formats, contentType, size);", "    return (*loaded)(path, formats, QByteArray(), size);"),
+    ("tray: a plain click opens the menu only while it is open", "platform/StatusItem.cpp",
+     "            if (menu_ && !menu_->isVisible())", "            if (menu_ && menu_->isVisible())"),
+    ("single instance: the activation object not on the bus", "platform/Activation.cpp",
+     "    bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots);\n", ""),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1316,7 +1366,7 @@ def main():
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
-            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--unrun": UNRUN}
+            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
