@@ -3,7 +3,9 @@
 #include "Testing.h"
 
 #include <QDateTime>
+#include <QThread>
 #include <QTimeZone>
+#include <QtEndian>
 #include <sys/wait.h>
 
 namespace {
@@ -20,6 +22,45 @@ mode_t modeOf(const QString &path)
 QByteArray xmlPlist(const QByteArray &body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
+}
+
+// A binary property list whose dictionary holds `links` chains of `length`
+// arrays, each chain's last array holding the chain before it, then a `true`:
+// every chain alone is shallow, together they nest links * length deep.
+QByteArray linkedChains(int links, int length)
+{
+    QByteArray bytes = "bplist00";
+    std::vector<quint16> offsets;
+    auto object = [&](QByteArray body) {
+        offsets.push_back(quint16(bytes.size()));
+        bytes += body;
+    };
+    auto ref = [](int index) {
+        const quint16 big = qToBigEndian(quint16(index));
+        return QByteArray(reinterpret_cast<const char *>(&big), 2);
+    };
+    const int top = 4; // the chains' objects follow the dictionary, its key, `true` and the list of chains
+    object("\xD1" + ref(1) + ref(3));
+    object("\x51k");
+    object("\x09");
+    QByteArray all = "\xAF\x11" + ref(links);
+    for (int k = 0; k < links; ++k)
+        all += ref(top + k * length);
+    object(all);
+    for (int k = 0; k < links; ++k) {
+        for (int j = 0; j + 1 < length; ++j)
+            object("\xA1" + ref(top + k * length + j + 1));
+        object(k == 0 ? "\xA1" + ref(2) : "\xA2" + ref(top + (k - 1) * length) + ref(2));
+    }
+    const quint64 table = bytes.size(), count = offsets.size();
+    for (const quint16 offset : offsets)
+        bytes += ref(offset);
+    bytes += QByteArray(6, '\0') + "\x02\x02";
+    for (const quint64 field : {count, quint64(0), table}) {
+        const quint64 big = qToBigEndian(field);
+        bytes += QByteArray(reinterpret_cast<const char *>(&big), 8);
+    }
+    return bytes;
 }
 
 // A resources folder of the test's own, so the template can change or go.
@@ -265,6 +306,15 @@ TEST(PlistFormat, BadFilesAreReadOrRefusedNeverCrash)
     EXPECT_TRUE(
         parsePlistDictionary(xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(511) +
                                       "<string>s</string><true/>" + QByteArray("</array>").repeated(511) + "</dict>")));
+    // Shallow chains joined through shared objects nest deeper than a small
+    // stack holds: refused before libplist walks them, as it would on any.
+    EXPECT_TRUE(parsePlistDictionary(linkedChains(1, 400)));
+    std::optional<QVariantMap> joined;
+    std::unique_ptr<QThread> reader(QThread::create([&] { joined = parsePlistDictionary(linkedChains(25, 400)); }));
+    reader->setStackSize(256 * 1024);
+    reader->start();
+    reader->wait();
+    EXPECT_FALSE(joined);
     // A value we cannot read (there is no year 0) makes the whole file unreadable, not read in part.
     EXPECT_FALSE(parsePlistDictionary(
         xmlPlist("<dict><key>a</key><true/><key>b</key><date>0000-01-01T00:00:00Z</date></dict>")));
