@@ -40,6 +40,12 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
     EXPECT_LE((shown.center - middle).manhattanLength(), 4); // centred before it showed
     EXPECT_TRUE(delegate.settingsWindow->isVisible());
     EXPECT_GE(services.application.activations, 1);
+    QStringList described; // a screen reader tells each control apart
+    for (const QWidget *widget : delegate.settingsWindow->findChildren<QWidget *>())
+        if (!widget->accessibleDescription().isEmpty())
+            described << widget->accessibleDescription();
+    EXPECT_EQ(QSet<QString>(described.cbegin(), described.cend()).size(), described.size())
+        << described.join(" | ").toStdString();
 
     const QString longName(40000, QChar(u'n')); // never cut
     delegate.setUserName->setText(" Ann " + longName);

@@ -166,9 +166,10 @@ TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
 TEST_F(StoreTest, SavesReplaceOneEntryAtomicallyAndKeepTheRest)
 {
     TavrelPlist store("appSettings", DirectoryKind::ApplicationSupport);
-    ASSERT_TRUE(store.addDictionary("appSettings", {{"password", "p"}}));
+    ASSERT_TRUE(store.addDictionary("appSettings", {{"password", "p"}, {"zoë", "keys are text too"}}));
     EXPECT_EQ(fileContents().value("other").toLongLong(), 7);
-    EXPECT_EQ(fileContents().value("appSettings").toMap(), (QVariantMap{{"password", "p"}}));
+    EXPECT_EQ(fileContents().value("appSettings").toMap(),
+              (QVariantMap{{"password", "p"}, {"zoë", "keys are text too"}}));
     EXPECT_TRUE(store.addArray("list", {1, QStringList{"two", "three"}}));
     EXPECT_EQ(fileContents().value("list").toList().value(1).toStringList(), (QStringList{"two", "three"}));
     EXPECT_TRUE(store.deleteItem("not-there"));
