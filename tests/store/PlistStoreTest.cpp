@@ -24,6 +24,12 @@ QByteArray xmlPlist(const QByteArray &body)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
 }
 
+template <typename Number> QByteArray bigEndian(Number value)
+{
+    const Number big = qToBigEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&big), sizeof big);
+}
+
 // A binary property list whose dictionary holds `links` chains of `length`
 // arrays, each chain's last array holding the chain before it, then a `true`:
 // every chain alone is shallow, together they nest links * length deep.
@@ -35,10 +41,7 @@ QByteArray linkedChains(int links, int length)
         offsets.push_back(quint16(bytes.size()));
         bytes += body;
     };
-    auto ref = [](int index) {
-        const quint16 big = qToBigEndian(quint16(index));
-        return QByteArray(reinterpret_cast<const char *>(&big), 2);
-    };
+    auto ref = [](int index) { return bigEndian(quint16(index)); };
     const int top = 4; // the chains' objects follow the dictionary, its key, `true` and the list of chains
     object("\xD1" + ref(1) + ref(3));
     object("\x51k");
@@ -54,12 +57,10 @@ QByteArray linkedChains(int links, int length)
     }
     const quint64 table = bytes.size(), count = offsets.size();
     for (const quint16 offset : offsets)
-        bytes += ref(offset);
+        bytes += bigEndian(offset);
     bytes += QByteArray(6, '\0') + "\x02\x02";
-    for (const quint64 field : {count, quint64(0), table}) {
-        const quint64 big = qToBigEndian(field);
-        bytes += QByteArray(reinterpret_cast<const char *>(&big), 8);
-    }
+    for (const quint64 field : {count, quint64(0), table})
+        bytes += bigEndian(field);
     return bytes;
 }
 
