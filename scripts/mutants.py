@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentyfourth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentyfourth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentyfifth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentyfifth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1319,6 +1319,49 @@ TWENTYFOURTH = [
 ]
 
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261226, the first sixteen draws that are code; where the drawn line is a
+# signature, an equivalent guard or the same statement as an earlier set's
+# fault, the fault is in the statement beside it).
+TWENTYFIFTH = [
+    ("clip check: a stream without a decoder fed all the same", "platform/ClipCheck.cpp",
+     "stream < decoders.size() && decoders[stream] && feed(stream, packet.get());",
+     "stream < decoders.size() && feed(stream, packet.get());"),
+    ("progress: received and expected swapped in the line", "app/UpdateCore.cpp",
+     'QStringLiteral("%1 of %2").arg(received).arg(expected)', 'QStringLiteral("%1 of %2").arg(expected).arg(received)'),
+    ("tray images: handed over at their own size, never fitted", "platform/StatusItem.cpp",
+     "        return drawn.size() == fit ? drawn : drawn.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);",
+     "        return drawn;"),
+    ("folders: no /etc/xdg when XDG_CONFIG_DIRS is unset", "platform/Folders.cpp",
+     '        if (dirs.isEmpty())\n            dirs = QStringLiteral("/etc/xdg");\n', ""),
+    ("property lists: data read up to its first NUL", "store/PlistFormat.cpp",
+     "        QByteArray value(data, qsizetype(length));", "        QByteArray value(data);"),
+    ("progress: the first bytes not reported", "platform/CurlHttpClient.cpp",
+     "if (t.received - t.reported >= kProgressStep || t.reported == 0)", "if (t.received - t.reported >= kProgressStep)"),
+    ("diagnostics: an address QUrl cannot parse keeps its credentials", "app/UpdateCore.cpp",
+     ': QString(url).replace(userInfo, QStringLiteral("\\\\1"));', ": url;"),
+    ("notices: the body bold as the title", "platform/Notifier.cpp",
+     "        shown.setBold(bold);", "        shown.setBold(true);"),
+    ("file chooser: a new folder may be made when a file is asked for", "support/TavrelExtensions.cpp",
+     "    options.canChooseFiles = true;\n    options.canCreateDirectories = false;",
+     "    options.canChooseFiles = true;\n    options.canCreateDirectories = true;"),
+    ("dates: the minute read in the date's own zone", "support/TavrelExtensions.cpp",
+     "    return date.toLocalTime().time().minute();", "    return date.time().minute();"),
+    ("tray: the wait for a tray goes on after the notice", "app/AppDelegate.cpp",
+     "    trayRetry_.stop();\n", ""),
+    ("file attributes: the permissions key misnamed", "support/TavrelUtils.h",
+     'FilePermissionsKey = QStringLiteral("FilePosixPermissions");', 'FilePermissionsKey = QStringLiteral("FilePermissions");'),
+    ("store: an error told as its number", "store/TavrelPlist.cpp",
+     "    return QString::fromLocal8Bit(std::strerror(errno));", "    return QString::number(errno);"),
+    ("refusals: the hourly update not refused a missing folder", "app/UpdateCore.cpp",
+     "    if (!folderExists)\n", "    if (!folderExists && interactive)\n"),
+    ("property lists: the XML text never freed", "store/PlistFormat.cpp",
+     "    QByteArray out(xml, qsizetype(length));\n    plist_to_xml_free(xml);\n", "    QByteArray out(xml, qsizetype(length));\n"),
+    ("writes: a failed write does not wake a transfer waiting for room", "platform/ClipWriter.cpp",
+     "return queue_.size() < kQueuedBlocks || error_ != 0; });", "return queue_.size() < kQueuedBlocks; });"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1366,7 +1409,8 @@ def main():
             "--eighth": EIGHTH, "--ninth": NINTH, "--tenth": TENTH, "--eleventh": ELEVENTH,
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
-            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH, "--unrun": UNRUN}
+            "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
+            "--twentyfifth": TWENTYFIFTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
