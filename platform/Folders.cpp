@@ -24,6 +24,18 @@ QString executablePath()
 
 } // namespace
 
+QStringList systemConfigFolders()
+{
+    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty())
+        return {QStringLiteral("/etc/xdg")};
+    QStringList folders;
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(dir)) // a relative one would depend on where we were started
+            folders << dir;
+    return folders;
+}
+
 DesktopFolders::DesktopFolders(QString resourcesDir) : resourcesDir_(std::move(resourcesDir))
 {
     if (resourcesDir_.isEmpty())
@@ -77,10 +89,7 @@ std::optional<QString> DesktopFolders::resourcePath(const QString &name, const Q
     // first, looked up the XDG way (/etc/xdg/zandorupdate/…). The first one
     // there is taken as it is, good or bad: a broken one is not skipped.
     if (type == QLatin1String("plist")) {
-        QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-        if (dirs.isEmpty())
-            dirs = QStringLiteral("/etc/xdg");
-        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        for (const QString &dir : systemConfigFolders()) {
             const QString path = dir + QStringLiteral("/zandorupdate/") + name + QLatin1Char('.') + type;
             if (QFileInfo::exists(path))
                 return path;

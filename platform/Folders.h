@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace platform {
@@ -16,6 +17,10 @@ enum class DirectoryKind {
     Music = 18,
     Pictures = 19,
 };
+
+// The system's configuration folders, most important first: the absolute
+// ones in $XDG_CONFIG_DIRS, or /etc/xdg when it is empty.
+QStringList systemConfigFolders();
 
 // Per-user folders and what the app knows about itself.
 class Folders {

@@ -1,6 +1,7 @@
 #include "LoginItems.h"
 
 #include "DurableFile.h"
+#include "Folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -366,13 +367,9 @@ AutostartLoginItems::AutostartLoginItems(QString folder, std::optional<QStringLi
 
 QStringList AutostartLoginItems::defaultSystemFolders()
 {
-    QString dirs = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_DIRS"));
-    if (dirs.isEmpty())
-        dirs = QStringLiteral("/etc/xdg");
     QStringList folders;
-    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        if (QDir::isAbsolutePath(dir))
-            folders << dir + QStringLiteral("/autostart");
+    for (const QString &dir : systemConfigFolders())
+        folders << dir + QStringLiteral("/autostart");
     return folders;
 }
 
