@@ -58,6 +58,7 @@ TEST(Helpers, ATrailingSlashNamesTheItemItselfNeverWhatALinkLeadsTo)
               TavrelUtils::FileTypeSymbolicLink);
     QFile::setPermissions(home.file("plain.mpeg"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     const QVariantMap plain = TavrelUtils::getFileAttributes(at("plain.mpeg/"));
+    EXPECT_EQ(plain.keys(), (QStringList{"FileModificationDate", "FilePosixPermissions", "FileSize", "FileType"}));
     EXPECT_EQ(plain.value(TavrelUtils::FileTypeKey), TavrelUtils::FileTypeRegular);
     EXPECT_EQ(plain.value(TavrelUtils::FilePermissionsKey), 0604); // the mode alone, not the file's type
     EXPECT_TRUE(TavrelUtils::deleteFile(at("link/")));

@@ -111,6 +111,9 @@ TEST_F(StoreTest, FirstStartCopiesTheTemplateIntoAPrivateFolderAndLaterStartsKee
 
 TEST_F(StoreTest, AnAdministratorsTemplateComesFirstEvenWhenItIsBad)
 {
+    home.set("XDG_CONFIG_DIRS", ""); // empty or unset: the XDG default
+    EXPECT_EQ(platform::systemConfigFolders(), QStringList{"/etc/xdg"});
+    home.set("XDG_CONFIG_DIRS", home.file("etc/xdg"));
     const QString admin = home.file("etc/xdg/zandorupdate/appSettings.plist");
     writeFile(admin, xmlPlist("<dict><key>appSettings</key><dict><key>mpg_url</key>"
                               "<string>https://news.example/zandor/zandor.mpeg</string></dict></dict>"));
