@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentyfifth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentyfifth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentysixth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentysixth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1362,6 +1362,51 @@ TWENTYFIFTH = [
 ]
 
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261227, the first sixteen draws that are code, as the set before).
+TWENTYSIXTH = [
+    ("Settings: a check box shows only 1 as on", "app/Windows.cpp",
+     "(this->**box)->setChecked(switchSetting(field->key));",
+     "(this->**box)->setChecked(appSettings.value(field->key).toInt() == 1);"),
+    ("About: its view never says it loaded", "app/MainInterface.cpp",
+     "    aboutViewController_->viewDidLoad();\n", ""),
+    ("store: a missing template copied all the same", "store/TavrelPlist.cpp",
+     "    if (!source || !dest || !QFileInfo::exists(*source))\n", "    if (!source || !dest)\n"),
+    ("media: the stream info never probed", "platform/MediaAsset.cpp",
+     "    if (avformat_find_stream_info(format, nullptr) < 0)\n        return asset;\n", ""),
+    ("transfers: the worker not woken for a new request", "platform/CurlHttpClient.cpp",
+     "        w.incoming.push_back(std::move(transfer));\n    }\n    curl_multi_wakeup(w.multi);\n",
+     "        w.incoming.push_back(std::move(transfer));\n    }\n"),
+    ("names: filename preferred over filename*", "platform/DownloadNames.cpp",
+     "{extended, plain, withoutControls(QUrl(url).fileName())}", "{plain, extended, withoutControls(QUrl(url).fileName())}"),
+    ("outcomes: an alert never plays its sound", "app/Update.cpp",
+     "ShowInfoMessageModal(result.title, result.message, result.sound);",
+     "ShowInfoMessageModal(result.title, result.message, false);"),
+    ("questions: the text field not placed in the box", "platform/Dialogs.cpp",
+     "        addAccessory(box, edit);\n", ""),
+    ("warm-up: the module loaded but its worker not started", "platform/HttpClient.cpp",
+     "    load();\n    if (client_)\n        client_->prepare();\n", "    load();\n"),
+    ("notices: a popup placed over one it only partly covers", "platform/Notifier.cpp",
+     "[&](const QRect &window) { return window.intersects(at); }",
+     "[&](const QRect &window) { return window.contains(at.topLeft()); }"),
+    ("dates: an out-of-season abbreviation looked up a year on", "support/TavrelExtensions.cpp",
+     "    const QDateTime later = now.addMonths(6);", "    const QDateTime later = now.addMonths(12);"),
+    ("property lists: the last object not looked at for NUL text", "store/PlistFormat.cpp",
+     "    for (uint64_t i = 0; i < plist.objects(); ++i) {\n        // libplist reads objects only when referenced",
+     "    for (uint64_t i = 0; i + 1 < plist.objects(); ++i) {\n        // libplist reads objects only when referenced"),
+    ("notices: the ampersand not escaped for markup", "platform/Notifier.cpp",
+     "        shown.replace(QLatin1Char('&'), QStringLiteral(\"&amp;\"))\n            .replace(QLatin1Char('<')",
+     "        shown.replace(QLatin1Char('<')"),
+    ("transfers: a chunked body not counted as framed", "platform/CurlHttpClient.cpp",
+     '    } else if (lower.startsWith("content-length:") ||\n               (lower.startsWith("transfer-encoding:") && line.toLower().contains("chunked"))) {',
+     '    } else if (lower.startsWith("content-length:")) {'),
+    ("login: the autostart entry without its icon", "platform/LoginItems.cpp",
+     '           "Icon=zandorupdate\\n"\n', ""),
+    ("refusals: told as a failure", "app/UpdateCore.cpp",
+     "    r.status = Status::Refused;\n", "    r.status = Status::Failed;\n"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1410,7 +1455,7 @@ def main():
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
-            "--twentyfifth": TWENTYFIFTH, "--unrun": UNRUN}
+            "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
