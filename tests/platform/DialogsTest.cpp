@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -95,8 +96,10 @@ TEST(QtAlerts, TheAppsQuestionsAnswerOKOnlyForOK)
         answerNextBox([&](QMessageBox &box) { button(box, pressed)->click(); });
         EXPECT_EQ(dialogOKCancel("Q", "T"), pressed == std::string("OK"));
         answerNextBox([&](QMessageBox &box) {
-            EXPECT_EQ(box.findChild<QLineEdit *>("accessoryText")->text(), "given");
-            box.findChild<QLineEdit *>("accessoryText")->setText("typed");
+            auto *edit = box.findChild<QLineEdit *>("accessoryText");
+            EXPECT_GE(box.layout()->indexOf(edit), 0); // laid out in the box, not lying over its icon
+            EXPECT_EQ(edit->text(), "given");
+            edit->setText("typed");
             button(box, pressed)->click();
         });
         EXPECT_EQ(inputString("M", "Q", "given"), pressed == std::string("OK") ? "typed" : "");
