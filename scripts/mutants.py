@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentysixth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentysixth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentyseventh | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentyseventh, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1407,6 +1407,47 @@ TWENTYSIXTH = [
 ]
 
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261228, the first sixteen draws that are code, as the sets before).
+TWENTYSEVENTH = [
+    ("errors: the text of errno, not of the error given", "platform/DurableFile.cpp",
+     "    return {QString::fromLocal8Bit(std::strerror(error))};", "    return {QString::fromLocal8Bit(std::strerror(errno))};"),
+    ("notices: the text drawn in the plain font", "platform/Notifier.cpp",
+     "        document_.setDefaultFont(shown);\n", ""),
+    ("property lists: the deepest nesting allowed refused", "store/PlistFormat.cpp",
+     "    if (depth > kDeepestNesting)\n        return std::nullopt;", "    if (depth >= kDeepestNesting)\n        return std::nullopt;"),
+    ("dates: between only in the bounds' first order", "support/TavrelExtensions.cpp",
+     "    return compare(first, date) == compare(date, second);",
+     "    return compare(first, date) < 0 && compare(date, second) < 0;"),
+    ("update: the settings' certificate authority not passed on", "app/Update.cpp",
+     "    p.caFile = certificateAuthorityFile;\n", ""),
+    ("tray: a theme icon name offered before the pixmaps", "platform/StatusNotifier.h",
+     "    QString iconName() const { return {}; }", "    QString iconName() const { return QStringLiteral(\"zandorupdate\"); }"),
+    ("system log: the message taken as its format", "platform/System.cpp",
+     '    syslog(LOG_ERR, "%s", message.toUtf8().constData());', "    syslog(LOG_ERR, message.toUtf8().constData());"),
+    ("tray: the tooltip's title and text swapped", "platform/StatusNotifier.cpp",
+     'return {QString(), {}, QStringLiteral("ZandorUpdate"), toolTipText_};',
+     'return {QString(), {}, toolTipText_, QStringLiteral("ZandorUpdate")};'),
+    ("sleep: the wake never listened for", "app/AppDelegate.cpp",
+     "    s.sleepWatcher->subscribe(platform::kDidWakeNotification, [this](const QString &name) { sleepListener(name); });\n", ""),
+    ("login: a new item placed after the first, not the last", "login/osxLaunchAtStartup.cpp",
+     "    const platform::LoginItem last = snapshot.back();", "    const platform::LoginItem last = snapshot.front();"),
+    ("activation: the bus name kept when the app ends", "platform/Activation.cpp",
+     "    bus_.unregisterService(kName);\n", ""),
+    ("sounds: an alert plays the information sound", "platform/Dialogs.cpp",
+     '    play("dialog-warning", "Alert");', '    play("dialog-information", "Alert");'),
+    ("transfers: the certificate path shared with the caller's thread", "platform/CurlHttpClient.cpp",
+     "&transfer->request.folder, &transfer->request.caFile})", "&transfer->request.folder})"),
+    ("sleep: going to sleep and waking told the other way round", "platform/SleepWatcher.cpp",
+     "sleeping ? kWillSleepNotification : kDidWakeNotification;", "sleeping ? kDidWakeNotification : kWillSleepNotification;"),
+    ("transfers: the outcome told on the worker thread", "platform/CurlHttpClient.cpp",
+     "    client->post([completion = std::move(t.completion), result] { completion(result); });",
+     "    t.completion(result);"),
+    ("questions: closing the OK/Cancel box counts as OK", "app/Helpers.cpp",
+     "    return outcome.response == kAlertFirstButton;\n}\n\nQString", "    return outcome.response != kAlertFirstButton + 1;\n}\n\nQString"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1455,7 +1496,8 @@ def main():
             "--twelfth": TWELFTH, "--thirteenth": THIRTEENTH, "--fourteenth": FOURTEENTH, "--fifteenth": FIFTEENTH, "--sixteenth": SIXTEENTH,
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
-            "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH, "--unrun": UNRUN}
+            "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
+            "--twentyseventh": TWENTYSEVENTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
