@@ -11,6 +11,7 @@
 #include <list>
 #include <mutex>
 #include <openssl/ssl.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -394,7 +395,10 @@ CurlHttpClient::Worker &CurlHttpClient::worker()
         worker_ = std::make_unique<Worker>();
         worker_->multi = curl_multi_init();
         worker_->client = this;
-        worker_->thread = std::thread([w = worker_.get()] { w->run(); });
+        worker_->thread = std::thread([w = worker_.get()] {
+            pthread_setname_np(pthread_self(), "zandor-https"); // so top -H and a debugger can tell it apart
+            w->run();
+        });
     }
     return *worker_;
 }

@@ -41,7 +41,9 @@ Result<void *> loadModule(const QStringList &folders, const QString &name, const
 
 } // namespace
 
-LazyHttpClient::LazyHttpClient() = default;
+LazyHttpClient::LazyHttpClient() : LazyHttpClient(moduleFolders()) {}
+
+LazyHttpClient::LazyHttpClient(QStringList folders) : folders_(std::move(folders)) {}
 
 // The module stays loaded to the end of the process: the client's worker
 // thread and its queued completions run its code.
@@ -52,7 +54,7 @@ void LazyHttpClient::load()
     if (std::exchange(tried_, true))
         return;
     const auto create =
-        loadModule(moduleFolders(), QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
+        loadModule(folders_, QStringLiteral("libzandorupdate-https.so"), "zandorupdateCreateHttpClient");
     if (create)
         client_.reset(reinterpret_cast<HttpClient *(*)()>(*create)());
     else

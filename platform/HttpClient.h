@@ -108,7 +108,8 @@ public:
 // response at all.
 class LazyHttpClient final : public HttpClient {
 public:
-    LazyHttpClient();
+    LazyHttpClient();                             // after the application object
+    explicit LazyHttpClient(QStringList folders); // where the module may be
     ~LazyHttpClient() override;
     void prepare() override;
     void download(const HttpRequest &request, Progress progress, Completion completion) override;
@@ -116,6 +117,7 @@ public:
 private:
     void load();
 
+    const QStringList folders_;
     std::unique_ptr<HttpClient> client_;
     QString loadError_;
     bool tried_ = false;

@@ -214,6 +214,21 @@ TEST(LazyClipChecker, WithoutItsModuleEvenAnUnpreparedCheckSaysWhy)
         << why.toStdString();
 }
 
+// The warm-up a minute before the hour: the module loaded and its worker waiting.
+TEST(LazyHttpClient, TheWarmUpStartsTheTransferWorker)
+{
+    const auto threads = [] {
+        QStringList names;
+        for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            names << readFile("/proc/self/task/" + task + "/comm").trimmed();
+        return names;
+    };
+    platform::LazyHttpClient http(QStringList{ZU_HTTPS_MODULE_DIR});
+    EXPECT_FALSE(threads().contains("zandor-https"));
+    http.prepare();
+    EXPECT_TRUE(threads().contains("zandor-https"));
+}
+
 TEST_F(HttpClientTest, CredentialsNeverFollowARedirectToAnotherHost)
 {
     auto redirected = request("/redirect-other-host");
