@@ -17,9 +17,9 @@ void printLine(std::string_view text, Level level)
         sink(text, level);
         return;
     }
-    std::string line(text);
     if (level != Level::Info)
-        ::syslog(LOG_USER | (level == Level::Error ? LOG_ERR : LOG_WARNING), "%s", line.c_str());
+        systemLogLine(text, level);
+    std::string line(text);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
@@ -28,6 +28,12 @@ void printLine(std::string_view text, Level level)
 void printLine(const QString &text, Level level)
 {
     printLine(std::string_view(text.toStdString()), level);
+}
+
+void systemLogLine(std::string_view text, Level level)
+{
+    const std::string line(text);
+    ::syslog(LOG_USER | (level == Level::Error ? LOG_ERR : LOG_WARNING), "%s", line.c_str());
 }
 
 LineSink setLineSink(LineSink replacement)

@@ -17,6 +17,8 @@ enum class Level {
 // started by the session and its output went nowhere.
 void printLine(std::string_view text, Level level = Level::Info);
 void printLine(const QString &text, Level level = Level::Info);
+// A warning or an error for the system log alone, as printLine sends it there.
+void systemLogLine(std::string_view text, Level level);
 
 // Sends the lines elsewhere instead of standard output and the system log
 // (the tests read them, with their level); an empty sink means standard

@@ -1,5 +1,7 @@
 #include "System.h"
 
+#include "Output.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
@@ -23,7 +25,7 @@ SyslogSystemLog::~SyslogSystemLog()
 
 void SyslogSystemLog::write(const QString &message)
 {
-    syslog(LOG_ERR, "%s", message.toUtf8().constData());
+    systemLogLine(message.toStdString(), Level::Error);
 }
 
 namespace {
