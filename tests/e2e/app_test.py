@@ -13,6 +13,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
 from desktop import PYTHON, Checks, Desktop, NewsServer, app_due_now, make_clip, wait_for, write_settings
@@ -101,6 +102,12 @@ try:
     cardless = open(asoundrc).read()
     with open(asoundrc, "w") as f:
         f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % sound)
+    # The user's own theme holds a warning sound we can tell from any other.
+    theme = os.path.join(desktop.env["XDG_DATA_HOME"], "sounds", "freedesktop", "stereo")
+    os.makedirs(theme, exist_ok=True)
+    with wave.open(os.path.join(theme, "dialog-warning.wav"), "wb") as warning:
+        warning.setparams((2, 2, 44100, 0, "NONE", None))
+        warning.writeframes(b"\x34\x12" * 2 * 22050)
     logged = desktop.path("page.trace")  # and what it sends to the system log
     third = desktop.start(argv, "app-page.log", env=traced(logged))
     said = lambda: open(desktop.path("app-page.log")).read()
@@ -109,7 +116,8 @@ try:
           "the report says what arrived")
     check(wait_for(lambda: "Update from %s failed: The server sent no clip" % asked in said(), 10),
           "a line names the address and the cause")
-    check(wait_for(lambda: os.path.exists(sound) and os.path.getsize(sound) > 10000, 10), "the alert plays its sound")
+    check(wait_for(lambda: os.path.exists(sound) and b"\x34\x12" * 8192 in open(sound, "rb").read(), 10),
+          "the alert plays its warning sound")
     syslog = lambda path: open(path).read() if os.path.exists(path) else ""
     check("openlog ZandorUpdate " in syslog(logged) and
           "syslog 11 Update from %s failed: " % asked in syslog(logged) and
