@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentyseventh | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentyseventh, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentyeighth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentyeighth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1448,6 +1448,46 @@ TWENTYSEVENTH = [
 ]
 
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261229, the first sixteen draws that are code, as the sets before).
+TWENTYEIGHTH = [
+    ("writes: a block freed as if made by new", "platform/ClipWriter.h",
+     "void operator()(char *p) const { std::free(p); }", "void operator()(char *p) const { ::operator delete(p); }"),
+    ("tray: the menu placed below the screen's foot", "platform/StatusNotifier.cpp",
+     "    at.setY(std::clamp(at.y(), room.top(), room.bottom()));\n", ""),
+    ("writes: the block being filled not counted as pending", "platform/ClipWriter.cpp",
+     "    return handedOver_ - written_ + std::int64_t(filling_.size);", "    return handedOver_ - written_;"),
+    ("clip info: the last picture stream taken, not the first", "support/TavrelUtils.cpp",
+     "        if (track.kind == platform::TrackKind::Video && !video)", "        if (track.kind == platform::TrackKind::Video)"),
+    ("logger: the column given as the line", "store/TavrelLogger.cpp",
+     "    logMessage(message, level, where.file_name(), unsigned(where.line()));",
+     "    logMessage(message, level, where.file_name(), unsigned(where.column()));"),
+    ("windows: re-centred at every showing", "app/Windows.cpp",
+     '        window->setProperty("zu_placed", true);\n', ""),
+    ("command line: --display's value taken as an argument", "app/CommandLine.cpp",
+     '"session",       "display", "geometry",', '"session",       "geometry",'),
+    ("property lists: a UID cut to 32 bits", "store/PlistFormat.cpp",
+     "        plist_get_uid_val(node, &value);\n        return QVariant(qint64(value));",
+     "        plist_get_uid_val(node, &value);\n        return QVariant(int(value));"),
+    ("tray: a middle click opens no menu", "platform/StatusNotifier.h",
+     "    void SecondaryActivate(int x, int y) { item_->popUpMenu(x, y); }", "    void SecondaryActivate(int, int) {}"),
+    ("writes: an interrupted write taken as a failure", "platform/ClipWriter.cpp",
+     "        if (n < 0 && errno == EINTR)\n            continue;\n", ""),
+    ("store: the template copied over a file that appeared meanwhile", "store/TavrelPlist.cpp",
+     "O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFile);", "O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFile);"),
+    ("dates: EET looked up in Istanbul", "support/TavrelExtensions.cpp",
+     '{QStringLiteral("EET"), "Europe/Athens"},', '{QStringLiteral("EET"), "Europe/Istanbul"},'),
+    ("media: a picture's width taken from its height", "platform/MediaAsset.cpp",
+     "            track.width = codec->width;", "            track.width = codec->height;"),
+    ("tray: the menu not exported", "platform/StatusNotifier.cpp",
+     '    bus_.registerObject(QStringLiteral("/MenuBar"), this, QDBusConnection::ExportAdaptors);\n', ""),
+    ("sleep: a subscriber never recorded", "platform/SleepWatcher.cpp",
+     "    handlers_.emplace_back(notificationName, std::move(handler));\n", ""),
+    ("writes: a transfer waiting for room not woken as a block goes", "platform/ClipWriter.cpp",
+     "            queue_.pop_front();\n            changed_.notify_all();\n", "            queue_.pop_front();\n"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1497,7 +1537,8 @@ def main():
             "--seventeenth": SEVENTEENTH, "--eighteenth": EIGHTEENTH, "--nineteenth": NINETEENTH, "--twentieth": TWENTIETH,
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
             "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
-            "--twentyseventh": TWENTYSEVENTH, "--unrun": UNRUN}
+            "--twentyseventh": TWENTYSEVENTH,
+            "--twentyeighth": TWENTYEIGHTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
