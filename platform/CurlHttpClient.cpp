@@ -312,6 +312,7 @@ void CurlHttpClient::Worker::finish(Transfer &t, CURLcode code)
 
 void CurlHttpClient::Worker::run()
 {
+    pthread_setname_np(pthread_self(), "zandor-https"); // so top -H and a debugger can tell it apart
     while (!stopping) {
         {
             std::lock_guard lock(mutex);
@@ -395,10 +396,7 @@ CurlHttpClient::Worker &CurlHttpClient::worker()
         worker_ = std::make_unique<Worker>();
         worker_->multi = curl_multi_init();
         worker_->client = this;
-        worker_->thread = std::thread([w = worker_.get()] {
-            pthread_setname_np(pthread_self(), "zandor-https"); // so top -H and a debugger can tell it apart
-            w->run();
-        });
+        worker_->thread = std::thread([w = worker_.get()] { w->run(); });
     }
     return *worker_;
 }
