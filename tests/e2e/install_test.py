@@ -54,7 +54,11 @@ for option in ("--help", "-h"):
     run = subprocess.run([app, option], env=bare, capture_output=True, text=True, timeout=30)
     check(run.returncode == 0 and run.stdout.startswith("Usage: zandorupdate") and "--version" in run.stdout,
           option + " prints the usage and exits 0 with no display")
-run = subprocess.run([app, "-platform", "offscreen", "--version"], env=bare, capture_output=True, text=True, timeout=30)
+# Every option QApplication documents as its own, with its value where it takes one.
+qt = [word for name in ("platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+                        "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name", "title")
+      for word in ("-" + name, "x")] + ["-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"]
+run = subprocess.run([app] + qt + ["--version"], env=bare, capture_output=True, text=True, timeout=30)
 check(run.returncode == 0 and run.stdout.startswith("zandorupdate 1."),
       "--version prints the version and exits 0, Qt's own options beside it")
 for wrong in (["--frobnicate"], ["stray"], ["-platform"]):

@@ -24,6 +24,7 @@ protected:
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
+            {"two.mkv", video + "-f lavfi -i testsrc=size=160x120:rate=10:duration=2 -map 0 -map 1 -c:v mpeg4"},
             {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"},            // no container: its length is measured
             {"raw.mjpeg", video + "-c:v mjpeg -f mjpeg"},                     // a stream that tells no length
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
@@ -83,6 +84,7 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
         EXPECT_NEAR(double(i.audioLength), 2.0 * i.audioSampleRate, i.audioSampleRate * 0.06);
     }
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
+    EXPECT_FLOAT_EQ(info("two.mkv").frameRate, 25.0f); // the first picture's, of two
     EXPECT_EQ(std::make_pair(info("bare.m2v").lengthInMs, info("bare.m2v").frameCount), std::make_pair(2000LL, 50LL));
     EXPECT_EQ(TavrelUtils().getLengthVideo(url("clip.mxf")), std::make_pair(info("clip.mxf").lengthInMs, true));
     EXPECT_EQ(TavrelUtils().getLengthVideo(url("raw.mjpeg")), std::make_pair(qint64(-1), false));

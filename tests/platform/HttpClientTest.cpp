@@ -226,7 +226,7 @@ TEST(LazyHttpClient, TheWarmUpStartsTheTransferWorker)
     platform::LazyHttpClient http(QStringList{ZU_HTTPS_MODULE_DIR});
     EXPECT_FALSE(threads().contains("zandor-https"));
     http.prepare();
-    EXPECT_TRUE(threads().contains("zandor-https"));
+    EXPECT_TRUE(waitUntil([&] { return threads().contains("zandor-https"); })); // it names itself as it starts
 }
 
 TEST_F(HttpClientTest, CredentialsNeverFollowARedirectToAnotherHost)
