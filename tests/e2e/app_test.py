@@ -44,7 +44,7 @@ try:
     clips = os.path.dirname(target)
     # The first update's durable writes are recorded in order.
     trace = desktop.path("durability.trace")
-    # Its writes come back short: the app must write each block's rest.
+    # Its writes come back short or interrupted: the app must write each block's rest.
     traced = lambda trace, **extra: dict(desktop.env, LD_PRELOAD=shim, ZU_DURABILITY_TRACE=trace, **extra,
                                          ASAN_OPTIONS=desktop.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
     first = desktop.start(argv, "app1.log", env=traced(trace, ZU_DURABILITY_SHORT_WRITES="1"))

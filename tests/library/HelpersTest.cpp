@@ -111,7 +111,8 @@ TEST(Helpers, ALocalDateIsTheUsersClockReadInTheNamedZone)
     for (const auto &[abbreviation, zone] : {std::pair{"IST", "Asia/Kolkata"},
                                              {"CST", "America/Chicago"},
                                              {"AST", "America/Halifax"},
-                                             {"BST", "Europe/London"}})
+                                             {"BST", "Europe/London"},
+                                             {"EET", "Europe/Athens"}})
         if (QTimeZone(zone).abbreviation(QDateTime::currentDateTime()) == abbreviation) {
             EXPECT_EQ(TavrelExtensions::timeZoneForAbbreviation(abbreviation)->id(), zone);
         }

@@ -247,25 +247,28 @@ TEST_F(HttpClientTest, TheEmptyPostCarriesNoHeadersOfItsOwn)
     EXPECT_FALSE(names.contains("expect")) << names.constData();
 }
 
-// Blocks come faster than the disk takes them: each waits its turn, and the
-// file holds every byte, in order.
+// Blocks come faster than the disk takes them (the bytes are ready before
+// the first goes in): each waits its turn, and the file holds every byte, in
+// order. A producer never woken for room hangs: the alarm ends that.
 TEST(ClipWriter, ABurstFasterThanTheDiskIsWrittenWholeAndInOrder)
 {
     TestHome home;
     const QString path = home.file("burst");
     const platform::Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    std::vector<char> chunk((1 << 20) + 7); // never a whole block
-    QByteArray sent;
+    QByteArray sent(96 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < sent.size(); ++i)
+        sent[i] = char(i % 251);           // no stretch like another
+    const qsizetype chunk = (1 << 20) + 7; // never a whole block
+    ::alarm(60);
     {
         platform::ClipWriter writer(fd.get());
-        for (std::size_t i = 0; i < 64; ++i) {
-            for (std::size_t j = 0; j < chunk.size(); ++j)
-                chunk[j] = char((i + j) % 251); // no stretch like another
-            ASSERT_TRUE(writer.append(chunk.data(), chunk.size()));
-            sent.append(chunk.data(), qsizetype(chunk.size()));
-        }
+        ASSERT_TRUE(writer.append(sent.constData(), 100));
+        EXPECT_EQ(writer.queued(), 100) << "the block being filled is pending too";
+        for (qsizetype at = 100; at < sent.size(); at += chunk)
+            ASSERT_TRUE(writer.append(sent.constData() + at, std::size_t(std::min(chunk, sent.size() - at))));
         ASSERT_TRUE(writer.finish());
     }
+    ::alarm(0);
     const QByteArray written = readFile(path);
     ASSERT_EQ(written.size(), sent.size());
     EXPECT_EQ(std::mismatch(written.begin(), written.end(), sent.begin()).first - written.begin(), written.size())
