@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentyeighth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentyeighth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --twentyninth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --twentyninth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1489,6 +1489,44 @@ TWENTYEIGHTH = [
 ]
 
 
+TWENTYNINTH = [
+    ("transfers: the first look at the disk put off", "platform/CurlHttpClient.cpp",
+     "    std::int64_t spaceChecked = -1;     // received when the disk was last looked at",
+     "    std::int64_t spaceChecked = 0;      // received when the disk was last looked at"),
+    ("transfers: the last byte's time taken as long ago", "platform/CurlHttpClient.cpp",
+     "    Clock::time_point lastByte = Clock::now();", "    Clock::time_point lastByte{};"),
+    ("logger: one logger per thread", "store/TavrelLogger.cpp",
+     "    static TavrelLogger shared; // created once", "    static thread_local TavrelLogger shared; // created once"),
+    ("sounds: the sound library taken as tried already", "platform/Dialogs.h",
+     "    bool triedOpen_ = false;", "    bool triedOpen_ = true;"),
+    ("clip check: a context FFmpeg could not make taken as a clip", "platform/ClipCheck.cpp",
+     "    if (!raw)\n        return QString();", "    if (!raw)\n        return std::nullopt;"),
+    ("tray: no 16-pixel image", "platform/StatusNotifier.cpp",
+     "    for (const int size : {16, 22, 24, 32, 48, 64}) {", "    for (const int size : {22, 24, 32, 48, 64}) {"),
+    ("property lists: a closing tag read as an opening one", "store/PlistFormat.cpp",
+     "        const qsizetype name = at + (closing ? 2 : 1);", "        const qsizetype name = at + 1;"),
+    ("property lists: a reference one past the table followed", "store/PlistFormat.cpp",
+     "        if (object >= plist.objects())", "        if (object > plist.objects())"),
+    ("update: a folder gone before its request told as the file's error", "app/UpdateCore.cpp",
+     "        const QString why = QFileInfo::exists(folder) ? created.why() : folderGone(folder);",
+     "        const QString why = created.why();"),
+    ("login items: an entry without its type", "platform/LoginItems.cpp",
+     '           "Type=Application\\n"\n', ""),
+    ("property lists: UTF-16 text not read as UTF-8 first", "store/PlistFormat.cpp",
+     "        bytes = asUtf8(file);", "        bytes = file;"),
+    ("clip info: hasVideo told from the sound", "support/MediaInfoJson.cpp",
+     '{"hasVideo", info.hasVideo},', '{"hasVideo", info.hasAudio},'),
+    ("tray: images sent premultiplied", "platform/StatusNotifier.cpp",
+     ".convertToFormat(QImage::Format_ARGB32);", ".convertToFormat(QImage::Format_ARGB32_Premultiplied);"),
+    ("login items: autostart straight under home without XDG_CONFIG_HOME", "platform/LoginItems.cpp",
+     '                             ? QDir::homePath() + QStringLiteral("/.config")',
+     "                             ? QDir::homePath()"),
+    ("timer double: invalidating does nothing", "platform/Doubles.h",
+     "        void invalidate() override { valid = false; }", "        void invalidate() override {}"),
+    ("transfers: the worker not woken to stop", "platform/CurlHttpClient.cpp",
+     "    worker_->stopping = true;\n    curl_multi_wakeup(worker_->multi);\n", "    worker_->stopping = true;\n"),
+]
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1539,7 +1577,7 @@ def main():
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
             "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
             "--twentyseventh": TWENTYSEVENTH,
-            "--twentyeighth": TWENTYEIGHTH, "--unrun": UNRUN}
+            "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
