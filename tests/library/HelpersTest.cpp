@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QTimeZone>
 #include <ctime>
+#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -212,6 +213,8 @@ TEST(Helpers, FoldersOfEachKindTheirSubFoldersAndWhatTheFileSystemCallsAnItem)
 
 TEST(Logger, EachLevelUpToTheVerbosityIsPrintedWithItsGlyphAndCallSite)
 {
+    // One shared logger for every thread, so one verbosity holds everywhere.
+    EXPECT_EQ(std::async([] { return &TavrelLogger::sharedInstance(); }).get(), &TavrelLogger::sharedInstance());
     TavrelLogger logger;
     const std::string glyphs[] = {"", "\U0001F6AB", "\U0001F514", "\u2705", "\U0001F535", "\U0001F536"};
     for (int level = 0; level <= 5; ++level)

@@ -80,13 +80,13 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
                 << name;
         // The icon at each size panels draw, as ARGB32 in network byte order.
         QPixmap red(64, 64);
-        red.fill(Qt::red);
+        red.fill(QColor(255, 0, 0, 128));
         item.setIcon(QIcon(red));
         QList<int> sizes;
         for (const platform::SniPixmap &pixmap : item.pixmaps())
             sizes << pixmap.width;
         EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48, 64}));
-        EXPECT_TRUE(item.pixmaps().value(0).argb.startsWith(QByteArray("\xff\xff\0\0", 4))); // opaque red
+        EXPECT_TRUE(item.pixmaps().value(0).argb.startsWith(QByteArray("\x80\xff\0\0", 4))); // not premultiplied
         // The menu's items below the root, to the depth asked: none at depth 0.
         QMenu menu;
         menu.addAction("Update Now");
