@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --twentyninth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --twentyninth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtieth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtieth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1527,6 +1527,53 @@ TWENTYNINTH = [
      "    worker_->stopping = true;\n    curl_multi_wakeup(worker_->multi);\n", "    worker_->stopping = true;\n"),
 ]
 
+
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20261231, the first sixteen draws that are code; two access specifiers, a
+# Q_OBJECT and a namespace's closing brace were passed over as no code).
+THIRTIETH = [
+    ("file names: the charset's end taken from the last quote", "platform/DownloadNames.cpp",
+     "    const int first = value.indexOf('\\'');", "    const int first = value.lastIndexOf('\\'');"),
+    ("settings: any empty folder value taken as none chosen", "app/AppDelegate.cpp",
+     "    if (folder.typeId() == QMetaType::QString && folder.toString().isEmpty())",
+     "    if (folder.toString().isEmpty())"),
+    ("tray: the tooltip's title and text swapped", "platform/StatusNotifier.cpp",
+     "    out << tip.iconName << tip.icon << tip.title << tip.text;",
+     "    out << tip.iconName << tip.icon << tip.text << tip.title;"),
+    ("windows: the keypad's Enter does not press the default button", "app/LazyWidgets.cpp",
+     "(event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)", "(event->key() == Qt::Key_Return)"),
+    ("store: the settings file straight in the data folder, not the app's", "store/TavrelPlist.cpp",
+     "    return finish(Plist{name, directory, appName});", "    return finish(Plist{name, directory, QString()});"),
+    ("folders: an installed data folder taken without its template", "platform/Folders.cpp",
+     '    if (QFileInfo(installed + QStringLiteral("/appSettings.plist")).exists())',
+     "    if (QFileInfo(installed).exists())"),
+    ("transfers: the header list never freed", "platform/CurlHttpClient.cpp",
+     "    void operator()(curl_slist *list) const { curl_slist_free_all(list); }",
+     "    void operator()(curl_slist *) const {}"),
+    ("start: the lock file not made when missing", "app/main.cpp",
+     "O_RDWR | O_CREAT | O_CLOEXEC, 0600);", "O_RDWR | O_CLOEXEC, 0600);"),
+    ("windows: text fields shown trimmed", "app/Windows.cpp",
+     "            (this->**text)->setText(textSetting(field->key));",
+     "            (this->**text)->setText(textSetting(field->key).trimmed());"),
+    ("minutes: the out-of-range value not quoted", "app/AppDelegate.cpp",
+     'QStringLiteral("\\"Minutes after the hour\\" is out of range: \\"%1\\"")',
+     'QStringLiteral("\\"Minutes after the hour\\" is out of range: %1")'),
+    ("tray double: the wait image not told apart", "platform/Doubles.cpp",
+     '{"statusIcon", "statusWait", "AppIcon"}', '{"statusIcon", "AppIcon"}'),
+    ("media: what the decoder still holds not drained", "platform/MediaAsset.cpp",
+     "        avcodec_send_packet(codec, nullptr); // what the decoder still holds\n        drain();\n", ""),
+    ("property lists: the deepest nesting allowed refused", "store/PlistFormat.cpp",
+     "    if (depth > kDeepestNesting)\n        return std::nullopt;", "    if (depth >= kDeepestNesting)\n        return std::nullopt;"),
+    ("timers: the timer not armed when made", "platform/Timers.cpp",
+     "            return;\n        arm();\n", "            return;\n"),
+    ("store: a settings file it cannot read not kept aside", "store/TavrelPlist.cpp",
+     "    if (bytes && parsePlistDictionary(*bytes))\n        return false;",
+     "    if (!bytes || parsePlistDictionary(*bytes))\n        return false;"),
+    ("chooser: files shown beside folders", "platform/Dialogs.cpp",
+     "        dialog.setOption(QFileDialog::ShowDirsOnly);\n", ""),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1577,7 +1624,7 @@ def main():
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
             "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
             "--twentyseventh": TWENTYSEVENTH,
-            "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--unrun": UNRUN}
+            "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
