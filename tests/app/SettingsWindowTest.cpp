@@ -69,7 +69,7 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
     EXPECT_EQ(stored(), expected);
     EXPECT_EQ(delegate.updates().requestsPerUpdate(), 1); // MXF alone
     EXPECT_FALSE(delegate.settingsWindow->isVisible());
-    EXPECT_EQ(delegate.appSettings.value("username"), " Ann " + longName);
+    EXPECT_EQ(delegate.setUserName->text(), " Ann " + longName); // shown again as the file has it, spaces and all
     EXPECT_NE(output.find("duedate this hour="), std::string::npos) << output;
 }
 

@@ -4,7 +4,7 @@ meet them: the app on a real X display with the desktop's accessibility bus
 (at-spi2-core), read through AT-SPI as Orca reads it. Every control and
 section has a name, a description and its role; Tab walks the window in
 reading order from the user-name field; typing user, password and minutes
-and pressing Return saves exactly what was typed; Escape closes without
+and pressing the keypad's Enter saves exactly what was typed; Escape closes without
 saving. The About window is reached from the tray menu's own D-Bus menu;
 in a plain XEmbed tray (trayer) a left click on the icon opens the menu."""
 
@@ -108,14 +108,14 @@ try:
     check(walk == ORDER + [ORDER[0]], "Tab walks the window in reading order and round: %s" % walk)
 
     # Keyboard only: user, Tab, password, three Tabs, minutes (replacing what
-    # is there), Return.
+    # is there), the keypad's Enter (Return is the end-to-end test's).
     typed("newsdesk")
     key("Tab")
     typed("pa ss&<w>")
     key("Tab", "Tab", "Tab", "ctrl+a")
     typed("17")
-    key("Return")
-    check(wait_for(lambda: window("ZandorUpdate Settings") is None, 10), "Return presses OK and the window closes")
+    key("KP_Enter")
+    check(wait_for(lambda: window("ZandorUpdate Settings") is None, 10), "Enter presses OK and the window closes")
     saved = lambda: plistlib.load(open(settings_file, "rb"))["appSettings"]
     wait_for(lambda: saved()["username"] == "newsdesk", 10)
     values = saved()

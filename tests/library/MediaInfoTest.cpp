@@ -21,6 +21,7 @@ protected:
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
             {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5007 -c:a libmp3lame"},
+            {"sound.wma", "-f lavfi -i sine=sample_rate=48000:duration=2 -c:a wmav2"}, // its decoder holds the last
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
@@ -104,7 +105,7 @@ qint64 decodedByFfmpeg(const QString &path)
 
 TEST_F(MediaInfoTest, TheSoundIsAsLongAsItsDecoderSays)
 {
-    for (const QString &name : {QString("clip.mpeg"), QString("clip.mkv"), QString("sound.mp3")})
+    for (const QString name : {"clip.mpeg", "clip.mkv", "sound.mp3", "sound.wma"})
         EXPECT_EQ(info(name).audioLength, decodedByFfmpeg(path(name))) << name.toStdString();
     const Info mp3 = info("sound.mp3"); // the encoder's delay and padding are no playing time
     EXPECT_EQ(mp3.audioLength, 110281);
