@@ -92,6 +92,8 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("turned.mp4")), QSizeF(240, 320));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("tilted.mp4")), QSizeF(396, 57));
+    // The clip check takes a demuxer of several names ("mov,mp4,m4a,…") as any of them.
+    EXPECT_TRUE(services.clips.check(path("plain.mp4"), {"mp4"}, {}, QFileInfo(path("plain.mp4")).size()));
 }
 
 // The sample frames ffmpeg's own decoder gives for a file's first sound.

@@ -3,6 +3,7 @@
 #include "Testing.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLayout>
 #include <QLineEdit>
@@ -98,7 +99,10 @@ TEST(QtAlerts, TheAppsQuestionsAnswerOKOnlyForOK)
         answerNextBox([&](QMessageBox &box) {
             auto *edit = box.findChild<QLineEdit *>("accessoryText");
             EXPECT_GE(box.layout()->indexOf(edit), 0); // laid out in the box, not lying over its icon
+            EXPECT_LT(edit->geometry().bottom(), box.findChild<QDialogButtonBox *>()->geometry().top()); // nor under
             EXPECT_EQ(edit->text(), "given");
+            EXPECT_EQ(std::make_pair(box.icon(), box.defaultButton()), // the app has no icon here: Qt's triangle
+                      std::make_pair(QMessageBox::Warning, qobject_cast<QPushButton *>(button(box, "OK"))));
             edit->setText("typed");
             button(box, pressed)->click();
         });

@@ -68,9 +68,9 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         const QVariant tipReply = ask("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
                                       {"org.kde.StatusNotifierItem", "ToolTip"});
         const auto tip = qdbus_cast<platform::SniToolTip>(tipReply.value<QDBusVariant>().variant());
-        EXPECT_EQ(std::make_pair(tip.title, tip.text),
-                  std::make_pair(QString("ZandorUpdate"), QString("next update at 10:05")));
-        // Hosts draw a named icon over the pixmaps: none is named.
+        EXPECT_EQ(std::make_tuple(tip.iconName, tip.title, tip.text),
+                  std::make_tuple(QString(), QString("ZandorUpdate"), QString("next update at 10:05")));
+        // Hosts draw a named icon over the pixmaps: none is named, here or in the tooltip.
         for (const char *name : {"IconName", "OverlayIconName", "AttentionIconName"})
             EXPECT_EQ(ask("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
                           {"org.kde.StatusNotifierItem", QString(name)})
