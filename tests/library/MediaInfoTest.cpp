@@ -21,7 +21,7 @@ protected:
             {"clip.mpeg", video + "-f lavfi -i sine=frequency=440:duration=2 -c:v mpeg2video -c:a mp2 -f vob"},
             {"clip.mxf", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a pcm_s16le -f mxf"},
             {"sound.mp3", "-f lavfi -i sine=sample_rate=44100:duration=2.5007 -c:a libmp3lame"},
-            {"sound.wma", "-f lavfi -i sine=sample_rate=48000:duration=2 -c:a wmav2"}, // its decoder holds the last
+            {"sound.wma", "-f lavfi -i sine=sample_rate=48000:duration=2 -c:a wmav2"}, // its decoder holds frames
             {"clip.mkv", video + "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mpeg2video -c:a libvorbis "
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
