@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --thirtyfirst | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --thirtyfirst, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtysecond | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtysecond, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1618,6 +1618,47 @@ THIRTYFIRST = [
 ]
 
 
+# Written before its first run: 16 faults at places drawn at random (seed
+# 20270102, the first sixteen draws that are code; a closing brace and a
+# #pragma were passed over as no code).
+THIRTYSECOND = [
+    ("alerts: ALSA's error handler never set", "platform/Dialogs.cpp",
+     "            set(ignoreAlsaError);", "            (void)set;"),
+    ("accessibility: our windows told as plain windows", "app/LazyWidgets.cpp",
+     "        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);",
+     "        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);"),
+    ("update: a 200 whose file failed told as received", "app/UpdateCore.cpp",
+     "status == 200 && !result.error) {", "status == 200) {"),
+    ("media: every packet timed by the first stream's clock", "platform/MediaAsset.cpp",
+     "            const double start = seconds(pts, stream->time_base);",
+     "            const double start = seconds(pts, format->streams[0]->time_base);"),
+    ("logger: the highest level refused", "store/TavrelLogger.cpp",
+     "    if (rawValue < 0 || rawValue > 5)", "    if (rawValue < 0 || rawValue >= 5)"),
+    ("removal: a folder removed only when empty", "support/TavrelUtils.cpp",
+     "        fs::remove_all(path, error);", "        fs::remove(path, error);"),
+    ("folders: music looked for among the movies", "platform/Folders.cpp",
+     "        path = writable(QStandardPaths::MusicLocation);", "        path = writable(QStandardPaths::MoviesLocation);"),
+    ("login items: key-file escapes lost", "platform/LoginItems.cpp",
+     "            out += c;\n    }\n    return out;\n}\n\nbool listsAny", "            out += c;\n    }\n    return value;\n}\n\nbool listsAny"),
+    ("fields: the label's focus not passed to the edit", "app/LazyWidgets.cpp",
+     "        self->setFocusProxy(editor_);\n", ""),
+    ("tray menu: a changed action not announced", "platform/StatusNotifier.cpp",
+     "    if (menu)\n        for (QAction *action : menu->actions())\n            connect(action, &QAction::changed, this, &StatusNotifier::layoutChanged);\n", ""),
+    ("tray: no icon pixmaps offered", "platform/StatusNotifier.h",
+     "    Q_PROPERTY(platform::SniPixmaps IconPixmap READ iconPixmap)", "    Q_PROPERTY(platform::SniPixmaps IconPixmap READ noPixmaps)"),
+    ("writes: a partial file removed under us taken as still there", "platform/DurableFile.cpp",
+     "    return ::fstat(fd_.get(), &st) == 0 && st.st_nlink > 0;", "    return ::fstat(fd_.get(), &st) == 0;"),
+    ("tray menu: a layout sent without its children", "platform/StatusNotifier.cpp",
+     "    for (const QVariant &child : item.children)\n        out << child.value<QDBusVariant>();\n", ""),
+    ("settings: the MPEG address's default ending in .mpg", "app/SettingsRecord.cpp",
+     'kNewsServer + QStringLiteral("/zandor/zandor.mpeg")', 'kNewsServer + QStringLiteral("/zandor/zandor.mpg")'),
+    ("tray: the tooltip without its title", "platform/StatusNotifier.cpp",
+     '{QString(), {}, QStringLiteral("ZandorUpdate"), toolTipText_}', '{QString(), {}, QString(), toolTipText_}'),
+    ("media: a display matrix's rotation taken the wrong way round", "platform/MediaAsset.cpp",
+     "        return -av_display_rotation_get(", "        return av_display_rotation_get("),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1668,7 +1709,8 @@ def main():
             "--twentyfirst": TWENTYFIRST, "--twentysecond": TWENTYSECOND, "--twentythird": TWENTYTHIRD, "--twentyfourth": TWENTYFOURTH,
             "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
             "--twentyseventh": TWENTYSEVENTH,
-            "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST, "--unrun": UNRUN}
+            "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST,
+            "--thirtysecond": THIRTYSECOND, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
