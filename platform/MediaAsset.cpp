@@ -120,6 +120,8 @@ std::optional<MediaAsset> FfmpegMediaInspector::inspect(const QString &path, boo
     av_log_set_level(AV_LOG_QUIET);
     Clock::time_point deadline = Clock::now() + kLongestInspection;
     AVFormatContext *format = avformat_alloc_context();
+    if (!format)
+        return std::nullopt;
     format->interrupt_callback = {interrupted, &deadline};
     if (avformat_open_input(&format, file.constData(), nullptr, nullptr) < 0)
         return std::nullopt; // frees the context
