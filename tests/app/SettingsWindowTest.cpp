@@ -40,6 +40,8 @@ TEST_F(SettingsWindowTest, OKSavesEveryControlVerbatimAndHidesTheWindow)
     EXPECT_LE((shown.center - middle).manhattanLength(), 4); // centred before it showed
     EXPECT_TRUE(delegate.settingsWindow->isVisible());
     EXPECT_GE(services.application.activations, 1);
+    delegate.setMinutesAfterHour->setFocus(); // a field takes the focus as one control
+    EXPECT_EQ(delegate.settingsWindow->focusWidget(), delegate.setMinutesAfterHour->editor());
     QStringList described; // a screen reader tells each control apart
     for (const QWidget *widget : delegate.settingsWindow->findChildren<QWidget *>())
         if (!widget->accessibleDescription().isEmpty())

@@ -99,7 +99,6 @@ try:
     write_settings(desktop, mpg_url=asked, mxf_url=server.url("zandor.mxf"), minutes_after_hour="-120")
     sound = desktop.path("alert.raw")  # where ALSA puts the alert's sound this time
     asoundrc = os.path.join(desktop.env["HOME"], ".asoundrc")
-    cardless = open(asoundrc).read()
     with open(asoundrc, "w") as f:
         f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % sound)
     # The user's own theme holds a warning sound we can tell from any other.
@@ -134,8 +133,7 @@ try:
     shutil.copy(app, alone)
     shutil.copy(os.path.join(os.path.dirname(app), "libzandorupdate-clipcheck.so"),
                 os.path.join(alone, "libzandorupdate-https.so"))
-    with open(asoundrc, "w") as f:
-        f.write(cardless)
+    os.remove(asoundrc)  # ALSA's own defaults, on a machine without a sound card
     logged = desktop.path("alone.trace")  # nor a system bus
     lone = desktop.start([os.path.join(alone, os.path.basename(app))], "app-alone.log",
                          env=dict(traced(logged), DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + desktop.path("no-bus")))
@@ -145,7 +143,7 @@ try:
     check(all(why in said() for why in ("The HTTPS module could not be loaded: ", "cannot open shared object file",
                                         "undefined symbol: zandorupdateCreateHttpClient")),
           "and says what is wrong in each place it looked")
-    check("ALSA" not in said(), "its alert's sound says nothing without a sound card")
+    check(not wait_for(lambda: "ALSA" in said(), 3), "its notification's sound says nothing without a sound card")
     check("syslog 12 No system bus or logind" in syslog(logged), "a warning goes to the system log as one")
     lone.terminate()
     check(lone.wait(20) == 0 and open(target, "rb").read() == clip, "the clip stays")

@@ -40,7 +40,10 @@ protected:
                                  "-metadata title=Noon -metadata TRANSLATOR=x"},
             {"plain.mp4", video + "-c:v mpeg4"},
             {"two.mkv", video + "-f lavfi -i testsrc=size=160x120:rate=10:duration=2 -map 0 -map 1 -c:v mpeg4"},
-            {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"},            // no container: its length is measured
+            {"bare.m2v", video + "-c:v mpeg2video -f mpeg2video"}, // no container: its length is measured
+            // No length in it either, and its picture and sound on different clocks.
+            {"clip.swf", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=1 -c:v flv "
+                         "-c:a libmp3lame -f swf"},
             {"raw.mjpeg", video + "-c:v mjpeg -f mjpeg"},                     // a stream that tells no length
             {"turned.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=90"}, // filmed upright
             {"tilted.mp4", "-i plain.mp4 -c copy -metadata:s:v:0 rotate=45"}, // the transform as it is, made positive
@@ -101,6 +104,7 @@ TEST_F(MediaInfoTest, ClipsWithPictureAndSound)
     EXPECT_EQ(info("clip.mxf").audioSampleRate, 48000.0);
     EXPECT_FLOAT_EQ(info("two.mkv").frameRate, 25.0f); // the first picture's, of two
     EXPECT_EQ(std::make_pair(info("bare.m2v").lengthInMs, info("bare.m2v").frameCount), std::make_pair(2000LL, 50LL));
+    EXPECT_EQ(info("clip.swf").lengthInMs, 3000); // the picture's three seconds, not the sound's one
     EXPECT_EQ(TavrelUtils().getLengthVideo(url("clip.mxf")), std::make_pair(info("clip.mxf").lengthInMs, true));
     EXPECT_EQ(TavrelUtils().getLengthVideo(url("raw.mjpeg")), std::make_pair(qint64(-1), false));
     EXPECT_EQ(TavrelUtils::resolutionSizeForLocalVideo(url("clip.mpeg")), QSizeF(320, 240));
