@@ -68,7 +68,6 @@ QString AppDelegate::downloadFolder() const
 void AppDelegate::applicationDidFinishLaunching()
 {
     auto &s = services();
-    // Notifications are always presented (userNotificationCenterShouldPresentNotification).
     s.sleepWatcher->subscribe(platform::kWillSleepNotification, [this](const QString &name) { sleepListener(name); });
     s.sleepWatcher->subscribe(platform::kDidWakeNotification, [this](const QString &name) { sleepListener(name); });
 

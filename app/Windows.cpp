@@ -22,7 +22,9 @@ using platform::services;
 
 void AppDelegate::showNotification(const QString &title, const QString &body)
 {
-    services().notifier->post(title, body);
+    // Always yes, even while one of our windows has the focus: this hour's clip is news.
+    if (userNotificationCenterShouldPresentNotification())
+        services().notifier->post(title, body);
 }
 
 // ---- Settings window -------------------------------------------------------
