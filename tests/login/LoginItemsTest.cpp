@@ -80,7 +80,8 @@ TEST_F(LoginItemsTest, GnomesSwitchCountsOnlyWhereTheSessionHonoursIt)
         {"XFCE", true},   {"LXQt", true},          {"MATE", true},        {"KDE", true},       {"sway", true},
     };
     for (const auto &[desktop, starts] : sessions) {
-        services.loginItems = platform::AutostartLoginItems({}, std::nullopt, QString(desktop).split(':'));
+        home.set("XDG_CURRENT_DESKTOP", desktop); // as the session names itself
+        services.loginItems = platform::AutostartLoginItems();
         writeFile(entry("zandorupdate.desktop"), gnomeOff);
         EXPECT_EQ(applicationIsInStartUpItems(), starts) << desktop;
         capturedOutput([] { toggleLaunchAtStartup(); });

@@ -7,6 +7,7 @@
 
 #include <QScopeGuard>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/statvfs.h>
 
 namespace {
@@ -270,6 +271,15 @@ TEST(ClipWriter, ABurstFasterThanTheDiskIsWrittenWholeAndInOrder)
             ASSERT_TRUE(writer.append(sent.constData() + at, std::size_t(std::min(chunk, sent.size() - at))));
         ASSERT_TRUE(writer.finish());
     }
+    // Whole blocks went straight to the disk where it takes that: nothing of
+    // them stays in the page cache.
+    const bool takesDirect =
+        platform::Descriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECT)).get() >= 0;
+    void *mapped = ::mmap(nullptr, std::size_t(sent.size()), PROT_READ, MAP_SHARED, fd.get(), 0);
+    std::vector<unsigned char> pages(std::size_t(sent.size()) / 4096);
+    ASSERT_EQ(::mincore(mapped, std::size_t(sent.size()), pages.data()), 0);
+    ::munmap(mapped, std::size_t(sent.size()));
+    EXPECT_EQ(std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; }) < 1024, takesDirect);
     const QByteArray written = readFile(path);
     ASSERT_EQ(written.size(), sent.size());
     EXPECT_EQ(std::mismatch(written.begin(), written.end(), sent.begin()).first - written.begin(), written.size())

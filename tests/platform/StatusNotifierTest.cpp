@@ -1,10 +1,12 @@
 #include "StatusNotifier.h"
 #include "Testing.h"
 
+#include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 
 namespace {
 
@@ -117,6 +119,12 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
             ask("/StatusNotifierItem", "org.kde.StatusNotifierItem", click, {10, 10});
             EXPECT_TRUE(menu.isVisible()) << click;
         }
+        menu.hide(); // a click on the second screen opens the menu there
+        EXPECT_EQ(QGuiApplication::screens().size(), 2);
+        const QRect second = QGuiApplication::screens().value(1, QGuiApplication::primaryScreen())->geometry();
+        QCursor::setPos(second.topRight() + QPoint(-5, 5));
+        ask("/StatusNotifierItem", "org.kde.StatusNotifierItem", "ContextMenu", {second.right() - 5, 5});
+        EXPECT_TRUE(second.contains(menu.geometry())) << menu.x();
         // Hosts' batches: the properties of many items, and clicks, the unknown ones returned.
         const auto group =
             qdbus_cast<platform::MenuItemPropertiesList>(ask("/MenuBar", "com.canonical.dbusmenu", "GetGroupProperties",
