@@ -376,6 +376,19 @@ TEST_F(DownloadTest, OnlyAClipOfTheRequestsFormIsEverReplaced)
     }
     EXPECT_EQ(readFile(clip("notes.txt")), "the user's own notes");
     EXPECT_FALSE(QFileInfo::exists(home.file("x.mpeg")));
+    // A folder of the user's that holds the clip's name: an error, and the folder stays.
+    QFile::remove(clip("zandor.mxf"));
+    QDir().mkpath(clip("zandor.mxf") + "/inside");
+    const auto blocked = drive(
+        [](update::Plan &plan) {
+            plan.mpgDownload = false;
+            plan.mxfDownload = true;
+        },
+        true);
+    ASSERT_EQ(blocked.size(), 1u);
+    EXPECT_EQ(std::make_pair(blocked[0].status, blocked[0].message),
+              std::make_pair(update::Status::Failed, QString("Is a directory")));
+    EXPECT_TRUE(QFileInfo(clip("zandor.mxf") + "/inside").isDir());
 }
 
 TEST_F(DownloadTest, ServersOfOtherShapesStillDeliverTheClip)

@@ -142,6 +142,34 @@ TEST_F(StartupTest, ATrayLostLaterGetsTheSameWayBackUnlessItReturns)
     EXPECT_TRUE(delegate.settingsWindow->isVisible());
     ASSERT_EQ(services.notifier.posted.size(), 1u);
     EXPECT_EQ(services.notifier.posted[0].title, "ZandorUpdate is running");
+    // A tray that comes after that and goes again: the whole wait once more.
+    services.statusItem.trayChanged();
+    tick(5);
+    EXPECT_EQ(services.notifier.posted.size(), 1u);
+    tick(1);
+    EXPECT_EQ(services.notifier.posted.size(), 2u);
+}
+
+TEST_F(StartupTest, EachMenuItemOpensTheWindowItNames)
+{
+    start();
+    const std::pair<QString, QString> items[] = {{"Settings…", "ZandorUpdate Settings"},
+                                                 {"About ZandorUpdate…", "About ZandorUpdate"}};
+    for (const auto &[label, title] : items) {
+        for (QAction *action : delegate.statusMenu->actions())
+            if (action->text() == label)
+                action->trigger();
+        const auto shown = [&] {
+            QStringList titles;
+            for (const QWidget *window : QApplication::topLevelWidgets())
+                if (window->isVisible())
+                    titles << window->windowTitle();
+            return titles;
+        };
+        EXPECT_EQ(shown(), QStringList{title}) << label.toStdString();
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->hide();
+    }
 }
 
 } // namespace

@@ -77,12 +77,32 @@ TEST(DBusNotifier, WithoutAServiceOurOwnWindowsShowItAndSaySoOnce)
         waiting.post("Quiet", "4");
         EXPECT_TRUE(waitUntil([&] { return own.posted.size() >= 3; }, 8000)); // a few seconds, not half a minute
         ::kill(hung, SIGCONT);
+        // Gone after it answered: this notice is ours (and "Later" too, if
+        // its answer was still to come). No session bus at all: at once.
+        ::kill(hung, SIGKILL);
+        notifier.post("Gone", "5");
+        EXPECT_TRUE(waitUntil([&] { return own.posted.back().title == "Gone"; }));
+        std::erase(own.posted, Notification{"Later", "3"});
+        platform::DBusNotifier(QDBusConnection(QStringLiteral("none")), &own, "icon").post("Alone", "6");
     });
     QDBusConnection::disconnectFromBus(name);
     QDBusConnection::disconnectFromBus(name + "-2");
     EXPECT_NE(log.find("\"Later\" \"3\""), std::string::npos) << log;
-    EXPECT_EQ(own.posted, (std::vector<Notification>{{"One", "1"}, {"Two", "2"}, {"Quiet", "4"}}));
-    EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 2) << out; // once by each
+    EXPECT_EQ(own.posted,
+              (std::vector<Notification>{{"One", "1"}, {"Two", "2"}, {"Quiet", "4"}, {"Gone", "5"}, {"Alone", "6"}}));
+    EXPECT_EQ(occurrences(out, "Desktop notifications unavailable"), 3) << out; // once by each
+}
+
+// Each notice goes after its time, the newer ones staying.
+TEST(PopupNotifier, ANoticeGoesAfterItsTime)
+{
+    platform::PopupNotifier popups(std::chrono::milliseconds(1000));
+    popups.post("First", "1");
+    waitUntil([] { return false; }, 500);
+    popups.post("Second", "2");
+    ASSERT_TRUE(waitUntil([&] { return popups.shown().size() == 1; }, 3000));
+    EXPECT_EQ(popups.shown()[0]->windowTitle(), "Second");
+    EXPECT_TRUE(waitUntil([&] { return popups.shown().empty(); }, 3000));
 }
 
 // Our own notices: each as tall as its text wrapped to its width (a long
