@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --thirtythird | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --thirtythird, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtyfourth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtyfourth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1706,6 +1706,46 @@ THIRTYTHIRD = [
 ]
 
 
+# Drawn with seed 20270104, the first sixteen draws that are code (a forward
+# declaration, a namespace's opening and an access specifier passed over),
+# written before the set's first run.
+THIRTYFOURTH = [
+    ("store: an unreadable template taken as copied", "store/TavrelPlist.cpp",
+     "        *error = source.errorString();\n        return false;", "        *error = source.errorString();\n        return true;"),
+    ("tray: the item always taken as registered", "platform/StatusNotifier.h",
+     "bool isRegistered() const { return registered_; }", "bool isRegistered() const { return true; }"),
+    ("request: the password never sent", "platform/CurlHttpClient.cpp",
+     "    curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.constData());\n", ""),
+    ("media: a failed open not noticed", "platform/MediaAsset.cpp",
+     "    if (avformat_open_input(&format, file.constData(), nullptr, nullptr) < 0)\n        return std::nullopt; // frees the context\n",
+     "    avformat_open_input(&format, file.constData(), nullptr, nullptr);\n"),
+    ("settings window: OK not the default button", "app/MainInterface.cpp",
+     "    settingsWindow_.setDefaultButton(ui.btnSettingsOk);\n", ""),
+    ("store: an array added to the one stored", "store/TavrelPlist.cpp",
+     "    return modify([&](QVariantMap &root) { root.insert(key, arrayItems); });",
+     "    return modify([&](QVariantMap &root) { root.insert(key, root.value(key).toList() + arrayItems); });"),
+    ("tray tooltip: read without its structure", "platform/StatusNotifier.cpp",
+     "    in.beginStructure();\n    in >> tip.iconName", "    in >> tip.iconName"),
+    ("forms: plain MPEG video refused", "app/UpdateCore.cpp",
+     ', QStringLiteral("mpegts"), QStringLiteral("mpegvideo")},', ', QStringLiteral("mpegts")},'),
+    ("app: the end of the run not told", "app/main.cpp", "    delegate.applicationWillTerminate();\n", ""),
+    ("alerts: the buttons put over the edit", "platform/Dialogs.cpp",
+     "grid->addWidget(buttons, row + 1, column, rowSpan, columnSpan);",
+     "grid->addWidget(buttons, row, column, rowSpan, columnSpan);"),
+    ("session end: the signals not given back", "platform/System.cpp",
+     "        std::signal(signal, SIG_DFL);\n    notifier_.reset();", "        (void)signal;\n    notifier_.reset();"),
+    ("settings: a minutes number kept to six digits", "app/SettingsRecord.cpp",
+     "QString::number(value.toDouble(), 'g', 17)", "QString::number(value.toDouble())"),
+    ("tray image: drawn stretched over the rectangle", "platform/StatusItem.cpp",
+     "QRect centred(QPoint(), drawn.size());", "QRect centred(QPoint(), rect.size());"),
+    ("alert sound: its context never destroyed", "platform/Dialogs.cpp",
+     "    if (context_)\n        library_->destroy(context_);\n}", "}"),
+    ("accessibility: the MXF box named MPEG", "app/MainInterface.cpp",
+     '{ui.setDownloadFormatMXF, QStringLiteral("MXF")', '{ui.setDownloadFormatMXF, QStringLiteral("MPEG")'),
+    ("about: the loaded line not printed", "app/AboutViewController.cpp",
+     '    printLine(std::string_view("loaded"));\n', ""),
+]
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1757,7 +1797,8 @@ def main():
             "--twentyfifth": TWENTYFIFTH, "--twentysixth": TWENTYSIXTH,
             "--twentyseventh": TWENTYSEVENTH,
             "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST,
-            "--thirtysecond": THIRTYSECOND, "--thirtythird": THIRTYTHIRD, "--unrun": UNRUN}
+            "--thirtysecond": THIRTYSECOND, "--thirtythird": THIRTYTHIRD,
+            "--thirtyfourth": THIRTYFOURTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
