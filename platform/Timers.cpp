@@ -1,6 +1,7 @@
 #include "Timers.h"
 
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <sys/timerfd.h>
@@ -21,7 +22,7 @@ timespec toTimespec(std::chrono::nanoseconds ns)
 class TimerFd final : public RepeatingTimer {
 public:
     TimerFd(const QDateTime &firstFire, std::chrono::milliseconds interval, TimerHandlers handlers)
-        : first_(firstFire), interval_(interval), handlers_(std::move(handlers))
+        : next_(firstFire.toMSecsSinceEpoch()), interval_(interval), handlers_(std::move(handlers))
     {
         fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
         if (fd_ < 0)
@@ -49,15 +50,14 @@ public:
     bool isValid() const override { return fd_ >= 0; }
 
 private:
+    // Armed for the next firing due, not the first: re-armed after the clock
+    // was set, a time long past would fire at once, for nothing.
     void arm()
     {
         // The kernel's own period keeps the firings anchored to the first
         // one and folds missed ones into a single expiry.
         itimerspec spec{};
-        auto first = std::chrono::milliseconds(first_.toMSecsSinceEpoch());
-        if (first.count() <= 0)
-            first = std::chrono::milliseconds(1); // zero would disarm
-        spec.it_value = toTimespec(first);
+        spec.it_value = toTimespec(std::max(next_, std::chrono::milliseconds(1))); // zero would disarm
         spec.it_interval = toTimespec(interval_);
         timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
     }
@@ -75,12 +75,14 @@ private:
                 handler();
             return;
         }
-        if (n == sizeof expirations && expirations > 0)
-            if (auto handler = handlers_.fire)
-                handler();
+        if (n != sizeof expirations || expirations == 0)
+            return;
+        next_ += interval_ * std::int64_t(expirations);
+        if (auto handler = handlers_.fire)
+            handler();
     }
 
-    QDateTime first_;
+    std::chrono::milliseconds next_; // since the epoch
     std::chrono::milliseconds interval_;
     TimerHandlers handlers_;
     int fd_ = -1;
