@@ -405,8 +405,9 @@ TEST_F(DownloadTest, ServersOfOtherShapesStillDeliverTheClip)
     configure({{"mpg_url", faults("/unframed")}});
     update(true);
     EXPECT_EQ(lastAlert(), std::make_pair(QString("File Succesfully Received"), clip()));
-    // The shortest clips: three frames of picture, and sound alone, whose run no drain completes.
-    for (const QString body : {"three-frames", "sound-only"})
+    // The shortest clips: three frames of picture, and sound alone, whose run no drain completes;
+    // and picture alone, with no program stream round it.
+    for (const QString body : {"three-frames", "sound-only", "video-only"})
         EXPECT_EQ(driveOne(faults("/ok/zandor.mpeg?body=" + body), true).status, update::Status::Stored)
             << body.toStdString();
 

@@ -98,9 +98,11 @@ TEST_F(SettingsWindowTest, StoredValuesOfOtherKindsShowAsMeantOrAsTheirDefaults)
     delegate.readFromPlist();
     EXPECT_TRUE(delegate.setDownloadFormatMPEG->isChecked() && !delegate.setDownloadFormatMXF->isChecked());
     EXPECT_EQ(delegate.setMinutesAfterHour->text(), "5");
-    writeSettings({{"minutes_after_hour", 7.5}});
-    delegate.readFromPlist();
-    EXPECT_EQ(delegate.setMinutesAfterHour->text(), "7.5"); // as it is, and so no whole number
+    for (const auto &[number, text] : {std::pair(7.5, "7.5"), std::pair(1234567.5, "1234567.5")}) {
+        writeSettings({{"minutes_after_hour", number}});
+        delegate.readFromPlist();
+        EXPECT_EQ(delegate.setMinutesAfterHour->text(), text); // as it is, and so no whole number
+    }
     EXPECT_TRUE(services.alerts.shown.empty());
     EXPECT_EQ(services.timers.liveTimers(), 1);
     for (const QString &text : {QString(" 7"), QString("abc"), QString("")}) { // any minutes text, as typed

@@ -37,6 +37,9 @@ BODIES = {  # ?body=: what a misconfigured or hostile server may answer with 200
                                    "-c:v", "mpeg2video", "-f", "vob"),
     # Sound alone is a clip too: its run is complete with no frame held back for the drain.
     "sound-only": made_by_ffmpeg("sound.mpeg", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "mp2", "-f", "vob"),
+    # Plain MPEG video, no program stream round it, as some encoders write it.
+    "video-only": made_by_ffmpeg("video.m2v", "-f", "lavfi", "-i", "testsrc=size=64x48:duration=1",
+                                 "-c:v", "mpeg2video", "-f", "mpeg2video"),
     # A transport stream of the right form that carries data only, no picture or sound.
     "data-only": made_by_ffmpeg("data.ts", "-f", "data", "-i", CLIP, "-map", "0", "-c", "copy", "-f", "mpegts"),
     # The clip's pack and stream headers over random payloads: FFmpeg finds

@@ -1,7 +1,9 @@
 #include "Activation.h"
+#include "System.h"
 #include "Testing.h"
 
 #include <QDBusConnectionInterface>
+#include <csignal>
 #include <future>
 
 namespace {
@@ -29,6 +31,19 @@ TEST(InstanceActivation, AnswersALaterStartAndLetsItsNameGo)
     EXPECT_FALSE(platform::InstanceActivation::activateRunning(asking));
     QDBusConnection::disconnectFromBus("running");
     QDBusConnection::disconnectFromBus("asking");
+}
+
+// Once the app is torn down, another logout or Ctrl-C ends it at once.
+TEST(SessionEndSignals, AreGivenBackWhenTheAppGoes)
+{
+    {
+        platform::SessionEndSignals watching;
+    }
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction now {};
+        ::sigaction(signal, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, SIG_DFL) << signal;
+    }
 }
 
 } // namespace

@@ -143,6 +143,13 @@ TEST_F(StoreTest, WithoutATemplateOrAFolderTheStoreIsClosed)
         EXPECT_NE(out.find("Unable to copy file. ERROR: File too large"), std::string::npos) << out;
     });
     EXPECT_FALSE(QFile::exists(home.settingsFile()));
+    QFile::remove(resources.filePath("appSettings.plist")); // a template that cannot be read: no empty copy
+    QDir().mkpath(resources.filePath("appSettings.plist/"));
+    EXPECT_NE(capturedOutput([] { TavrelPlist("appSettings", DirectoryKind::ApplicationSupport); }, Level::Error)
+                  .find("Unable to copy file. ERROR: "),
+              std::string::npos);
+    EXPECT_FALSE(QFile::exists(home.settingsFile()));
+    QDir().rmdir(resources.filePath("appSettings.plist"));
     writeFile(resources.filePath("notes.plist"), xmlPlist("<dict/>")); // into a documents folder that is gone
     QDir(home.documents()).removeRecursively();
     EXPECT_NE(capturedOutput([] { TavrelPlist("notes"); }, Level::Error)
@@ -176,6 +183,8 @@ TEST_F(StoreTest, SavesReplaceOneEntryAtomicallyAndKeepTheRest)
               (QVariantMap{{"password", "p"}, {"zoë", "keys are text too"}}));
     EXPECT_TRUE(store.addArray("list", {1, QStringList{"two", "three"}}));
     EXPECT_EQ(fileContents().value("list").toList().value(1).toStringList(), (QStringList{"two", "three"}));
+    EXPECT_TRUE(store.addArray("list", {"four"})); // in place of the one there
+    EXPECT_EQ(fileContents().value("list").toList(), QVariantList{"four"});
     EXPECT_TRUE(store.deleteItem("not-there"));
     EXPECT_FALSE(store.itemExists("password"));                        // only the root level is searched
     ::chmod(QFile::encodeName(home.settingsFile()).constData(), 0644); // as a backup restored it
