@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --thirtyfourth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --thirtyfourth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtyfifth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtyfifth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1746,6 +1746,51 @@ THIRTYFOURTH = [
      '    printLine(std::string_view("loaded"));\n', ""),
 ]
 
+# Drawn with seed 20270105, the first sixteen draws that are code,
+# written before the set's first run.
+THIRTYFIFTH = [
+    ("tray menu events: the data not read", "platform/StatusNotifier.cpp",
+     "    in >> event.id >> event.eventId >> event.data >> event.timestamp;",
+     "    in >> event.id >> event.eventId >> event.timestamp;"),
+    ("timers: a timer that could not be made taken as valid", "platform/Timers.cpp",
+     "bool isValid() const override { return fd_ >= 0; }", "bool isValid() const override { return fd_ != 0; }"),
+    ("text fields: not stretched to the row", "app/LazyWidgets.cpp",
+     "    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);", "    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);"),
+    ("tray menu: the pointer taken only when far from the point asked", "platform/StatusNotifier.cpp",
+     "(at - pointer).manhattanLength() > kNearPointer)", "(at - pointer).manhattanLength() < kNearPointer)"),
+    ("settings window: a text field used before it is made", "app/Windows.cpp",
+     "std::get_if<settings::TextControl>(&field->control); text && this->**text)",
+     "std::get_if<settings::TextControl>(&field->control); text)"),
+    ("no tray: the notice shown before the window it should clear", "app/AppDelegate.cpp",
+     "    startSettingsWindow(); // first, so that the notice is placed clear of it\n    showNotification(",
+     "    showNotification("),
+    ("login items: a second entry's name without its dash", "platform/LoginItems.cpp",
+     'name = QStringLiteral("zandorupdate-%1.desktop").arg(n);', 'name = QStringLiteral("zandorupdate%1.desktop").arg(n);'),
+    ("curl: its global state set up with nothing", "platform/CurlHttpClient.cpp",
+     "curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK", "curl_global_init(CURL_GLOBAL_NOTHING) == CURLE_OK"),
+    ("tray tooltip: title and text swapped", "platform/StatusNotifier.cpp",
+     'return {QString(), {}, QStringLiteral("ZandorUpdate"), toolTipText_};',
+     'return {QString(), {}, toolTipText_, QStringLiteral("ZandorUpdate")};'),
+    ("clip writer: blocks still queued dropped at the close", "platform/ClipWriter.cpp",
+     "            if (queue_.empty())\n                break;\n            block = std::move(queue_.front());",
+     "            if (closing_)\n                break;\n            block = std::move(queue_.front());"),
+    ("tray images: an image not scaled to the size asked", "platform/StatusItem.cpp",
+     "        return drawn.size() == fit ? drawn : drawn.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);",
+     "        return drawn;"),
+    ("own notices: as wide as the screen without a margin", "platform/Notifier.cpp",
+     "* 40 + 2 * kGap, area.width() - 2 * kGap);", "* 40 + 2 * kGap, area.width());"),
+    ("notifications: our own sound played beside the server's", "platform/Notifier.cpp",
+     "    else if (playSound_)\n        playSound_();", "    if (playSound_)\n        playSound_();"),
+    ("update: the first request counted before it is sent", "app/UpdateCore.h",
+     "    qint64 downloadCounter_ = 0;", "    qint64 downloadCounter_ = 1;"),
+    ("time zones: an abbreviation matched by its start", "support/TavrelExtensions.cpp",
+     "return zone.isValid() && zone.abbreviation(now) == abbreviation;",
+     "return zone.isValid() && zone.abbreviation(now).startsWith(abbreviation);"),
+    ("transfer: the event loop not woken for a delivery", "platform/CurlHttpClient.cpp",
+     "    [[maybe_unused]] const ssize_t n = ::write(wake_.get(), &one, sizeof one);\n", ""),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1798,7 +1843,7 @@ def main():
             "--twentyseventh": TWENTYSEVENTH,
             "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST,
             "--thirtysecond": THIRTYSECOND, "--thirtythird": THIRTYTHIRD,
-            "--thirtyfourth": THIRTYFOURTH, "--unrun": UNRUN}
+            "--thirtyfourth": THIRTYFOURTH, "--thirtyfifth": THIRTYFIFTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
