@@ -94,8 +94,9 @@ void AppDelegate::assignFields()
         if (const auto *box = std::get_if<settings::SwitchControl>(&field->control); box && this->**box)
             (this->**box)->setChecked(switchSetting(field->key));
     }
-    const bool mpeg = setDownloadFormatMPEG && setDownloadFormatMPEG->isChecked();
-    update_.setRequestsPerUpdate(mpeg && setDownloadFormatMXF && setDownloadFormatMXF->isChecked() ? 2 : 1);
+    // From the record the boxes now show: the same count with or without the window.
+    update_.setRequestsPerUpdate(switchSetting(settings::kMpgDownload) && switchSetting(settings::kMxfDownload) ? 2
+                                                                                                                : 1);
     handleAutoStart();
 }
 

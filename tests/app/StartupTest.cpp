@@ -20,6 +20,21 @@ TEST_F(StartupTest, ConstructionHoldsTheTenDefaults)
     EXPECT_TRUE(services.statusItem.images.empty()); // no image or menu before start-up
 }
 
+// The controller without its windows: it starts, fills no control that is
+// not there, and the record and the update follow the file.
+TEST(Controller, ReadsItsSettingsWithoutItsWindows)
+{
+    TestHome home;
+    DoubledServices services;
+    AppDelegate delegate;
+    QVariantMap settings = AppDelegate::builtInDefaults();
+    settings.insert({{"mxf_download", 1}, {"username", "news"}});
+    writeFile(home.settingsFile(), toXmlPlist({{"appSettings", settings}}));
+    capturedOutput([&] { delegate.applicationDidFinishLaunching(); });
+    EXPECT_EQ(delegate.appSettings.value("username"), "news");
+    EXPECT_EQ(delegate.updates().requestsPerUpdate(), 2);
+}
+
 TEST_F(StartupTest, FirstStartSeedsTheFileAndLoadsIt)
 {
     start();
