@@ -124,6 +124,7 @@ protected:
 TEST_F(DownloadTest, MenuUpdateStoresTheClipAndSaysWhere)
 {
     writeFile(clip(), "the previous clip");
+    EXPECT_EQ(delegate.updates().requestsEnded(), 0); // nothing has ended before the first update
     update(true);
     EXPECT_EQ(readFile(clip()), mpeg);
     ASSERT_EQ(services.alerts.shown.size(), 1u);

@@ -143,6 +143,15 @@ TEST(PopupNotifier, EachNoticeFitsItsWrappedTextAndKeepsClearOfTheAppsWindows)
         const int lines = metrics.horizontalAdvance(QString(200, 'x')) / path->width();
         EXPECT_GE(path->height(), lines * metrics.lineSpacing()) << "the path wraps anywhere, " << pixels << "px";
     }
+    QFont huge = saved; // forty characters wider than the screen: the notice still keeps its gap
+    huge.setPixelSize(area.width() / 16);
+    QApplication::setFont(huge);
+    {
+        platform::PopupNotifier popups(std::chrono::minutes(1));
+        popups.post("Error: 503", "Error: 503");
+        QCoreApplication::sendPostedEvents();
+        EXPECT_TRUE(area.adjusted(12, 12, -12, -12).contains(popups.shown().at(0)->frameGeometry()));
+    }
     QApplication::setFont(saved);
 
     // The text in the window's text colour, whatever a theme gives input fields.
