@@ -95,8 +95,8 @@ void AppDelegate::assignFields()
             (this->**box)->setChecked(switchSetting(field->key));
     }
     // From the record the boxes now show: the same count with or without the window.
-    update_.setRequestsPerUpdate(switchSetting(settings::kMpgDownload) && switchSetting(settings::kMxfDownload) ? 2
-                                                                                                                : 1);
+    const bool both = switchSetting(settings::kMpgDownload) && switchSetting(settings::kMxfDownload);
+    update_.setRequestsPerUpdate(both ? 2 : 1);
     handleAutoStart();
 }
 
