@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --thirtyfifth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --thirtyfifth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtysixth | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtysixth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1791,6 +1791,50 @@ THIRTYFIFTH = [
 ]
 
 
+# Drawn with seed 20270106, the first sixteen draws that are code,
+# written before the set's first run.
+THIRTYSIXTH = [
+    ("about: the link opens nothing", "app/Windows.cpp",
+     "void AppDelegate::lblUrlAboutOpen()\n{\n    openUrl();\n}", "void AppDelegate::lblUrlAboutOpen()\n{\n}"),
+    ("clip check: the content type not passed", "app/UpdateCore.cpp",
+     "clips->check(file->path(), rules.containers, body.contentType, body.bytes)",
+     "clips->check(file->path(), rules.containers, QByteArray(), body.bytes)"),
+    ("web addresses: an opened address told as refused", "app/Windows.cpp",
+     "    services().urlOpener->open(url); // what the browser makes of it is its business\n    return true;",
+     "    services().urlOpener->open(url); // what the browser makes of it is its business\n    return false;"),
+    ("clip check: a decode refused when its frame could be made", "platform/ClipCheck.cpp",
+     "    if (!packet || !frame)\n        return false;", "    if (!packet || frame)\n        return false;"),
+    ("plist: a dictionary's first key not written", "store/PlistFormat.cpp",
+     "        for (auto it = map.cbegin(); it != map.cend(); ++it)",
+     "        for (auto it = std::next(map.cbegin(), map.isEmpty() ? 0 : 1); it != map.cend(); ++it)"),
+    ("tray menu labels: a doubled ampersand left as the marker", "platform/StatusNotifier.cpp",
+     "    text.replace(QLatin1Char('\\x01'), QLatin1Char('&'));\n    return text;", "    return text;"),
+    ("binary plist: a loop not counted as too deep", "store/PlistFormat.cpp",
+     "        if (!enter(child))\n            return true;\n        if (stack.size() == depth",
+     "        if (!enter(child))\n            continue;\n        if (stack.size() == depth"),
+    ("file types: a character device called a block device", "support/TavrelUtils.cpp",
+     "    if (S_ISCHR(mode))\n        return TavrelUtils::FileTypeCharacterSpecial;",
+     "    if (S_ISCHR(mode))\n        return TavrelUtils::FileTypeBlockSpecial;"),
+    ("mediainfo: only the first file described", "support/mediainfo_main.cpp",
+     "for (int i = 1; i < argc; ++i)", "for (int i = 1; i < 2; ++i)"),
+    ("start-up: the clip checker not handed to the core", "app/main.cpp",
+     "                                      .clips = &clips,\n", ""),
+    ("output: warnings and errors past the sink", "platform/Output.cpp",
+     "    if (sink) {", "    if (sink && level == Level::Info) {"),
+    ("outcomes: a stored clip's message left empty", "app/UpdateCore.cpp",
+     "r.message = r.storedPath = result.storedPath;", "r.storedPath = result.storedPath;"),
+    ("login items: Cinnamon not known to honour the switch", "platform/LoginItems.cpp",
+     'QStringLiteral("GNOME"), QStringLiteral("X-Cinnamon"),', 'QStringLiteral("GNOME"),'),
+    ("input alerts: the typed text dropped for the default", "app/Helpers.cpp",
+     "? outcome.accessoryText : QString();", "? defaultValue : QString();"),
+    ("clip writer: one block in memory at most", "platform/ClipWriter.cpp",
+     "constexpr std::size_t kQueuedBlocks = 2; ", "constexpr std::size_t kQueuedBlocks = 1; "),
+    ("tray menu events: the data not sent", "platform/StatusNotifier.cpp",
+     "    out << event.id << event.eventId << event.data << event.timestamp;",
+     "    out << event.id << event.eventId << event.timestamp;"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1843,7 +1887,8 @@ def main():
             "--twentyseventh": TWENTYSEVENTH,
             "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST,
             "--thirtysecond": THIRTYSECOND, "--thirtythird": THIRTYTHIRD,
-            "--thirtyfourth": THIRTYFOURTH, "--thirtyfifth": THIRTYFIFTH, "--unrun": UNRUN}
+            "--thirtyfourth": THIRTYFOURTH, "--thirtyfifth": THIRTYFIFTH,
+            "--thirtysixth": THIRTYSIXTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
