@@ -91,7 +91,7 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         EXPECT_TRUE(item.pixmaps().value(0).argb.startsWith(QByteArray("\x80\xff\0\0", 4))); // not premultiplied
         // The menu's items below the root, to the depth asked: none at depth 0.
         QMenu menu;
-        menu.addAction("Update Now");
+        menu.addAction("News && Weather_1"); // Qt's "&&" is one "&", dbusmenu's "__" one "_"
         menu.addSeparator();
         QAction *quit = menu.addAction("&Quit");
         quit->setEnabled(false);
@@ -132,6 +132,7 @@ TEST(StatusNotifier, RegistersAgainWhenDroppedAndAnswersWhatHostsAsk)
         ASSERT_EQ(group.size(), 2);
         EXPECT_EQ(std::make_pair(group[1].id, group[1].properties.value("label")),
                   std::make_pair(3, QVariant("_Quit")));
+        EXPECT_EQ(group[0].properties.value("label"), QVariant("News & Weather__1"));
         // A hover is no click.
         int triggered = 0;
         QObject::connect(&menu, &QMenu::triggered, [&] { ++triggered; });
