@@ -4,8 +4,8 @@ suite (unit tests and the app's own end-to-end tests) against each: a fault
 the suite does not notice is a test still to write. Works on a copy of the
 tree (build/mutants), so the checkout stays as it is.
 
-    scripts/mutants.py [--fresh | --third | ... | --thirtysixth | --unrun] [NAME-PART ...]
-        --fresh, --third, ... --thirtysixth, --unrun: a later set; NAME-PART: only the faults whose name has one of these
+    scripts/mutants.py [--fresh | --third | ... | --thirtyseventh | --unrun] [NAME-PART ...]
+        --fresh, --third, ... --thirtyseventh, --unrun: a later set; NAME-PART: only the faults whose name has one of these
 """
 import filecmp
 import os
@@ -1835,6 +1835,45 @@ THIRTYSIXTH = [
 ]
 
 
+# Drawn with seed 20270107, the first sixteen draws that are code (a
+# closing "} // namespace" passed over), written before the set's first run.
+THIRTYSEVENTH = [
+    ("media tags: only a tag named by the empty key read", "platform/MediaAsset.cpp",
+     'av_dict_get(format->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)', 'av_dict_get(format->metadata, "", tag, 0)'),
+    ("own notices: the search for a free place cut to two steps", "platform/Notifier.cpp",
+     "for (int step = 0; step < 64; ++step)", "for (int step = 0; step < 2; ++step)"),
+    ("clip check: FFmpeg's own log left on", "platform/ClipCheck.cpp", "    av_log_set_level(AV_LOG_QUIET);\n", ""),
+    ("alert sound: a misspelt symbol for the destroy call", "platform/Dialogs.cpp",
+     'dlsym(handle, "ca_context_destroy")', 'dlsym(handle, "ca_context_free")'),
+    ("settings record: an int not taken as a number", "app/SettingsRecord.cpp",
+     "    case QMetaType::Bool:\n    case QMetaType::Int:\n", "    case QMetaType::Bool:\n"),
+    ("transfer errors: curl's detail dropped for its generic text", "platform/CurlHttpClient.cpp",
+     "QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(code))",
+     "QString::fromUtf8(curl_easy_strerror(code))"),
+    ("plist: the last key of a dictionary leaked", "store/PlistFormat.cpp",
+     "            if (!value) {\n                free(key);\n                break;", "            if (!value) {\n                break;"),
+    ("plist: a character reference read from its ampersand's next byte", "store/PlistFormat.cpp",
+     "        qsizetype i = at + 2;\n", "        qsizetype i = at + 1;\n"),
+    ("folders: the pictures folder taken for the movies folder", "platform/Folders.cpp",
+     "        path = writable(QStandardPaths::PicturesLocation);", "        path = writable(QStandardPaths::MoviesLocation);"),
+    ("tray tooltip: its icon left out of the structure sent", "platform/StatusNotifier.cpp",
+     "    out << tip.iconName << tip.icon << tip.title << tip.text;", "    out << tip.iconName << tip.title << tip.text;"),
+    ("clip writer: a failed write not kept", "platform/ClipWriter.cpp",
+     "        if (const int error = writeBlock(block, written)) {\n            fail(error);\n            break;",
+     "        if (const int error = writeBlock(block, written)) {\n            break;"),
+    ("settings template: the copy truncates what it finds", "store/TavrelPlist.cpp",
+     "O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFile", "O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFile"),
+    ("credentials: any authentication, not Basic up front", "platform/CurlHttpClient.cpp",
+     "curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));", "curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_ANY));"),
+    ("alert sound: a context that could not be made kept", "platform/Dialogs.cpp",
+     "        } else {\n            context_ = nullptr;\n        }\n", "        }\n"),
+    ("about: the company's name opened for its address", "app/Windows.cpp",
+     "    openWebAddress(aboutUrl);", "    openWebAddress(aboutCompany);"),
+    ("connections: the connect limit given in milliseconds", "platform/CurlHttpClient.cpp",
+     "curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);", "curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30000L);"),
+]
+
+
 def copy_changed(source, target):
     if not (os.path.exists(target) and filecmp.cmp(source, target, shallow=False)):
         shutil.copy(source, target)
@@ -1888,7 +1927,7 @@ def main():
             "--twentyeighth": TWENTYEIGHTH, "--twentyninth": TWENTYNINTH, "--thirtieth": THIRTIETH, "--thirtyfirst": THIRTYFIRST,
             "--thirtysecond": THIRTYSECOND, "--thirtythird": THIRTYTHIRD,
             "--thirtyfourth": THIRTYFOURTH, "--thirtyfifth": THIRTYFIFTH,
-            "--thirtysixth": THIRTYSIXTH, "--unrun": UNRUN}
+            "--thirtysixth": THIRTYSIXTH, "--thirtyseventh": THIRTYSEVENTH, "--unrun": UNRUN}
     chosen = next((sets[w] for w in wanted if w in sets), FAULTS)
     wanted = [w for w in wanted if not w.startswith("--")]
     faults = [f for f in chosen if not wanted or any(w in f[0] for w in wanted)]
