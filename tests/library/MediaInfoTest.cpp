@@ -7,6 +7,9 @@
 #include <QProcess>
 
 #include <dlfcn.h>
+extern "C" {
+#include <libavutil/log.h>
+}
 
 // FFmpeg out of memory where a case asks for it: this definition stands in
 // for the library's, for us and for the clip-check module alike.
@@ -161,6 +164,19 @@ TEST_F(MediaInfoTest, BadFilesGiveTheFileFactsOnlyAndNeverHang)
     EXPECT_TRUE(info("truncated.mpeg").urlExists); // whatever survives, nothing breaks
     EXPECT_EQ(std::make_pair(info("missing.mpeg").urlExists, media(info("missing.mpeg"))),
               std::make_pair(false, kNoMedia));
+    // Checking a broken clip puts nothing of FFmpeg's on the terminal or in the session's log.
+    av_log_set_level(AV_LOG_INFO);
+    std::fflush(stderr);
+    const int terminal = ::dup(STDERR_FILENO);
+    FILE *said = std::tmpfile();
+    ::dup2(::fileno(said), STDERR_FILENO);
+    for (const QString name : {"garbage.mpeg", "truncated.mpeg"})
+        EXPECT_FALSE(services.clips.check(path(name), {"mpeg"}, {}, QFileInfo(path(name)).size()));
+    std::fflush(stderr);
+    ::dup2(terminal, STDERR_FILENO);
+    ::close(terminal);
+    EXPECT_EQ(std::ftell(said), 0);
+    std::fclose(said);
     // Where FFmpeg cannot make a context a clip is neither inspected nor taken.
     noContexts = true;
     EXPECT_EQ(media(info("clip.mxf")), kNoMedia);
